@@ -1,0 +1,15 @@
+# Shared by the project's commands: packages, presets, the Python with pefile.
+# shellcheck shell=bash
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_PACKAGES=(cmake ninja-build g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64
+                binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 libgtest-dev
+                python3 python3-pefile)
+
+ensure_packages() { bash "$ROOT/scripts/ensure-packages.sh" "$@"; }
+
+# Configures (cheap when nothing changed) and builds one preset.
+build_preset() {
+  local preset=$1
+  (cd "$ROOT" && cmake --preset "$preset" >/dev/null &&
+    cmake --build --preset "$preset")
+}

@@ -1,0 +1,37 @@
+#include "installer/uninstall.h"
+
+#include <cstring>
+
+#include "platform/handles.h"
+#include "platform/win32.h"
+
+namespace {
+// Hand back the process handle so we can wait; expand %VARS% in the request.
+constexpr ULONG kRemovalMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST;
+}  // namespace
+
+std::string BuildRemovalParameters(const std::string& code) {
+  return " /uninstall " + code + " /passive /promptrestart REBOOT=ReallySuppress";
+}
+
+void UninstallProduct(const std::string& code) {
+  if (code.empty()) return;
+
+  const std::string parameters = BuildRemovalParameters(code);
+  SHELLEXECUTEINFOA request;
+  std::memset(&request, 0, sizeof request);
+  request.cbSize = sizeof request;
+  request.fMask = kRemovalMask;
+  request.hwnd = nullptr;
+  request.lpVerb = "runas";
+  request.lpFile = "msiexec.exe";
+  request.lpParameters = parameters.c_str();
+  request.lpDirectory = nullptr;
+  request.nShow = SW_SHOWMINIMIZED;
+  ShellExecuteExA(&request);
+
+  if (IsValidHandle(request.hProcess)) {
+    WaitForSingleObject(request.hProcess, INFINITE);
+    CloseHandle(request.hProcess);
+  }
+}

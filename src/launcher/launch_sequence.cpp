@@ -1,0 +1,27 @@
+#include "launcher/launch_sequence.h"
+
+#include <string>
+
+#include "guard/host_prompt.h"
+#include "installer/product_probe.h"
+#include "installer/uninstall.h"
+#include "launcher/product_catalogue.h"
+#include "setup/setup_launch.h"
+
+int RunLaunchSequence(int argc, char** argv) {
+  if (argc <= 1 || argv == nullptr || argv[1] == nullptr) return kExitDone;
+
+  const std::string code = argv[1];
+  LookUpProduct(code);
+
+  if (!IsProductInstalled(code)) {
+    LaunchSetup();
+    return kExitDone;
+  }
+
+  if (!WaitForHostToClose(SelectedProduct.hostProcessName)) return kExitCancelled;
+  UninstallProduct(code);
+  // The removal's own exit code is not trusted; the installer's answer is.
+  if (!IsProductInstalled(code)) LaunchSetup();
+  return kExitDone;
+}

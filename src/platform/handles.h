@@ -1,0 +1,17 @@
+// Small helpers for platform handles and run-time bound functions.
+#pragma once
+
+#include "platform/win32.h"
+
+// The shell and toolhelp answer "no handle" with null or with
+// INVALID_HANDLE_VALUE depending on the call; neither may be waited on or closed.
+inline bool IsValidHandle(HANDLE handle) {
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
+
+// GetProcAddress hands back a generic function pointer; going through
+// void (*)() is the cast that compilers accept without a warning.
+template <typename Function>
+Function BindProc(FARPROC address) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}

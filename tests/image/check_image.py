@@ -1,0 +1,126 @@
+#!/usr/bin/python3
+"""Checks of the built launcher image: what Windows sees before any code runs.
+
+Usage: check_image.py EXE --machine x86|AMD64
+"""
+import os
+import sys
+import unittest
+import xml.etree.ElementTree as ET
+
+import pefile
+
+EXE = None
+MACHINE = None
+HERE = os.path.dirname(os.path.abspath(__file__))
+MANIFEST_SOURCE = os.path.join(HERE, "..", "..", "src", "resources", "SetupLauncher.manifest")
+
+# DLLs that every supported Windows ships; anything else would have to travel
+# with the exe.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msi.dll", "msvcrt.dll",
+               "advapi32.dll"}
+
+RT_MANIFEST = 24
+RT_VERSION = 16
+
+
+def load():
+    pe = pefile.PE(EXE)
+    return pe
+
+
+class Image(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pe = load()
+        cls.imports = {
+            entry.dll.decode().lower(): {imp.name.decode() for imp in entry.imports if imp.name}
+            for entry in cls.pe.DIRECTORY_ENTRY_IMPORT
+        }
+
+    def resource(self, type_id):
+        for rtype in self.pe.DIRECTORY_ENTRY_RESOURCE.entries:
+            if rtype.id == type_id:
+                found = []
+                for name in rtype.directory.entries:
+                    for lang in name.directory.entries:
+                        data = lang.data.struct
+                        found.append((name.id, self.pe.get_data(data.OffsetToData, data.Size)))
+                return found
+        return []
+
+    def test_machine_and_gui_subsystem(self):
+        expected = {"x86": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
+                    "AMD64": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]}[MACHINE]
+        self.assertEqual(expected, self.pe.FILE_HEADER.Machine)
+        self.assertEqual(pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"],
+                         self.pe.OPTIONAL_HEADER.Subsystem)
+        if MACHINE == "x86":
+            self.assertEqual(0x10B, self.pe.OPTIONAL_HEADER.Magic)  # PE32, not PE32+
+
+    def test_manifest_is_exactly_the_trust_block(self):
+        manifests = self.resource(RT_MANIFEST)
+        self.assertEqual(1, len(manifests), "one application manifest")
+        resource_id, data = manifests[0]
+        self.assertEqual(1, resource_id)  # CREATEPROCESS_MANIFEST_RESOURCE_ID
+        with open(MANIFEST_SOURCE, "rb") as f:
+            self.assertEqual(f.read(), data)
+
+        asm1, asm3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
+        root = ET.fromstring(data)
+        self.assertEqual(asm1 + "assembly", root.tag)
+        self.assertEqual([asm3 + "trustInfo"], [child.tag for child in root])
+        levels = root.findall(f".//{asm3}requestedExecutionLevel")
+        self.assertEqual(1, len(levels))
+        self.assertEqual({"level": "asInvoker", "uiAccess": "false"}, levels[0].attrib)
+
+    def test_version_resource(self):
+        self.assertEqual(1, len(self.resource(RT_VERSION)))
+        fixed = self.pe.VS_FIXEDFILEINFO[0]
+        self.assertEqual((0x00010000, 0x00000004), (fixed.FileVersionMS, fixed.FileVersionLS))
+        self.assertEqual((0x00010000, 0x00000004),
+                         (fixed.ProductVersionMS, fixed.ProductVersionLS))
+        self.assertEqual(0x00040004, fixed.FileOS)  # VOS_NT_WINDOWS32
+        self.assertEqual(0x1, fixed.FileType)  # VFT_APP
+
+        tables, translations = [], []
+        for info in self.pe.FileInfo[0]:
+            if info.Key == b"StringFileInfo":
+                tables += info.StringTable
+            elif info.Key == b"VarFileInfo":
+                translations += [v.entry.get(b"Translation") for v in info.Var]
+        self.assertEqual([b"040904B0"], [t.LangID.upper() for t in tables])
+        self.assertEqual(["0x0409 0x04b0"], translations)
+        strings = tables[0].entries
+        for key in (b"CompanyName", b"FileDescription", b"ProductName", b"LegalCopyright"):
+            self.assertTrue(strings.get(key), key)
+        self.assertEqual(b"1.0.0.4", strings[b"FileVersion"])
+        self.assertEqual(b"1.0.0.4", strings[b"ProductVersion"])
+
+    def test_imports_only_windows_dlls(self):
+        foreign = set(self.imports) - SYSTEM_DLLS
+        self.assertEqual(set(), foreign, "the C++ runtime must be linked in")
+
+    def test_imports_the_platform_calls(self):
+        needed = {
+            "kernel32.dll": {"GetCurrentDirectoryA", "GetModuleHandleA", "GetProcAddress",
+                             "GetCurrentProcess", "CreateToolhelp32Snapshot", "Process32First",
+                             "Process32Next", "WaitForSingleObject", "CloseHandle"},
+            "shell32.dll": {"ShellExecuteA", "ShellExecuteExA"},
+            "user32.dll": {"MessageBoxA"},
+            "msi.dll": {"MsiGetProductInfoA"},
+        }
+        for dll, functions in needed.items():
+            self.assertLessEqual(functions, self.imports.get(dll, set()), dll)
+
+    def test_wow64_query_is_looked_up_at_run_time(self):
+        everything = set().union(*self.imports.values())
+        self.assertNotIn("IsWow64Process", everything)
+        # ... which needs its name as a string in the image.
+        self.assertIn(b"IsWow64Process\0", bytes(self.pe.__data__))
+
+
+if __name__ == "__main__":
+    EXE = sys.argv[1]
+    MACHINE = sys.argv[sys.argv.index("--machine") + 1] if "--machine" in sys.argv else "x86"
+    unittest.main(argv=[sys.argv[0], "-v"])

@@ -1,0 +1,61 @@
+// The catalogue lookup (exact, first match) and the installer probe's one call.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "fake_windows.h"
+#include "installer/product_probe.h"
+#include "launcher/product_catalogue.h"
+
+TEST(Catalogue, EveryRowSelectsItsHostAndName) {
+  const char* expected[4][3] = {
+      {"{6B2E41D0-93A7-4C5F-B81E-0D7F3A9C2E14}", "WinWord.exe", "Tessawrite"},
+      {"{A4F08C3B-1E6D-47B2-9C05-E3B71D8A6F20}", "Excel.exe", "Tessacalc"},
+      {"{3D97E2A6-5B0C-4E81-A7F4-92C6D0B3E857}", "Outlook.exe", "Tessamail"},
+      {"{E1C5B7F9-2A48-4D63-8E0B-6F19A3C7D542}", "Visio.exe", "Tessadraw"},
+  };
+  for (const auto& row : expected) {
+    ResetFake();
+    LookUpProduct(row[0]);
+    EXPECT_EQ(row[1], SelectedProduct.hostProcessName);
+    EXPECT_EQ(row[2], SelectedProduct.displayName);
+  }
+  for (const ProductEntry& entry : ProductCatalogue) EXPECT_EQ(38u, std::strlen(entry.productCode));
+}
+
+TEST(Catalogue, AnythingButTheExactCodeSelectsNothing) {
+  const std::string word = "{6B2E41D0-93A7-4C5F-B81E-0D7F3A9C2E14}";
+  const std::string nearMisses[] = {
+      "{6b2e41d0-93a7-4c5f-b81e-0d7f3a9c2e14}", " " + word, word + " ",
+      "6B2E41D0-93A7-4C5F-B81E-0D7F3A9C2E14",  word.substr(0, 37), "",
+      "{00000000-0000-0000-0000-000000000000}",
+  };
+  for (const std::string& code : nearMisses) {
+    ResetFake();
+    LookUpProduct(code);
+    EXPECT_TRUE(SelectedProduct.hostProcessName.empty()) << code;
+    EXPECT_TRUE(SelectedProduct.displayName.empty()) << code;
+  }
+}
+
+TEST(Catalogue, NoMatchLeavesAnEarlierSelectionAlone) {
+  ResetFake();
+  LookUpProduct("{3D97E2A6-5B0C-4E81-A7F4-92C6D0B3E857}");
+  LookUpProduct("{unknown}");
+  EXPECT_EQ("Outlook.exe", SelectedProduct.hostProcessName);
+  EXPECT_EQ("Tessamail", SelectedProduct.displayName);
+}
+
+TEST(Probe, AsksForTheInstalledNameWithLength255) {
+  FakeWorld& w = ResetFake();
+  w.installed = {"{A}"};
+  EXPECT_TRUE(IsProductInstalled("{A}"));
+  EXPECT_FALSE(IsProductInstalled("{B}"));
+  EXPECT_FALSE(IsProductInstalled(""));
+  const std::vector<std::string> expected = {
+      "MsiGetProductInfoA(\"{A}\", \"InstalledProductName\", 255)",
+      "MsiGetProductInfoA(\"{B}\", \"InstalledProductName\", 255)",
+      "MsiGetProductInfoA(\"\", \"InstalledProductName\", 255)",
+  };
+  EXPECT_EQ(expected, Fake().calls);
+}

@@ -1,0 +1,207 @@
+#include "fake_windows.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "launcher/product_catalogue.h"
+
+namespace {
+FakeState state;
+
+HMODULE const kKernel32 = reinterpret_cast<HMODULE>(0x7000);
+HANDLE const kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+
+std::string Text(const char* s) { return s ? "\"" + std::string(s) + "\"" : "null"; }
+std::string Hex(std::uintptr_t v) {
+  char b[32];
+  std::snprintf(b, sizeof b, "0x%lx", static_cast<unsigned long>(v));
+  return b;
+}
+std::string Handle(HANDLE h) { return Hex(reinterpret_cast<std::uintptr_t>(h)); }
+void Record(const std::string& call) { state.calls.push_back(call); }
+
+HANDLE NewHandle() {
+  HANDLE h = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(state.nextHandle++));
+  state.openHandles.insert(h);
+  return h;
+}
+
+struct Snapshot {
+  HANDLE handle;
+  std::size_t next;
+};
+std::vector<Snapshot> snapshots;
+
+BOOL FillEntry(HANDLE snapshot, PROCESSENTRY32* entry, bool first) {
+  for (Snapshot& s : snapshots) {
+    if (s.handle != snapshot) continue;
+    if (entry->dwSize != sizeof(PROCESSENTRY32)) return FALSE;
+    if (first) s.next = 0;
+    if (s.next >= state.world.processes.size()) return FALSE;
+    const std::string& name = state.world.processes[s.next++];
+    std::memset(entry->szExeFile, 0, sizeof entry->szExeFile);
+    std::memcpy(entry->szExeFile, name.data(), std::min(name.size(), sizeof entry->szExeFile));
+    return TRUE;
+  }
+  throw std::logic_error("process walk on an unknown snapshot");
+}
+
+BOOL FakeIsWow64Process(HANDLE process, PBOOL flag) {
+  Record("IsWow64Process(" + Handle(process) + ")");
+  if (!state.world.isWow64ProcessWritesNothing) *flag = state.world.wow64 ? TRUE : FALSE;
+  return TRUE;
+}
+}  // namespace
+
+FakeState& Fake() { return state; }
+
+FakeWorld& ResetFake() {
+  state = FakeState{};
+  snapshots.clear();
+  SelectedProduct = ProductSelection{};
+  return state.world;
+}
+
+std::vector<std::string> CallsStartingWith(const std::string& prefix) {
+  std::vector<std::string> found;
+  for (const std::string& c : state.calls)
+    if (c.compare(0, prefix.size(), prefix) == 0) found.push_back(c);
+  return found;
+}
+
+// ---- kernel32 ----
+
+HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
+  Record("CreateToolhelp32Snapshot(" + Hex(flags) + ", " + std::to_string(processId) + ")");
+  if (state.world.snapshotFails) return INVALID_HANDLE_VALUE;
+  HANDLE h = NewHandle();
+  snapshots.push_back({h, 0});
+  return h;
+}
+
+BOOL Process32First(HANDLE snapshot, PROCESSENTRY32* entry) {
+  Record("Process32First(" + Handle(snapshot) + ", dwSize=" + std::to_string(entry->dwSize) + ")");
+  return FillEntry(snapshot, entry, true);
+}
+
+BOOL Process32Next(HANDLE snapshot, PROCESSENTRY32* entry) {
+  Record("Process32Next(" + Handle(snapshot) + ")");
+  return FillEntry(snapshot, entry, false);
+}
+
+BOOL CloseHandle(HANDLE handle) {
+  Record("CloseHandle(" + Handle(handle) + ")");
+  if (state.openHandles.erase(handle) == 0) throw std::logic_error("closing a handle not open");
+  return TRUE;
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  Record("WaitForSingleObject(" + Handle(handle) + ", " + Hex(milliseconds) + ")");
+  if (state.openHandles.count(handle) == 0) throw std::logic_error("waiting on a handle not open");
+  return 0;
+}
+
+DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
+  Record("GetCurrentDirectoryA(" + std::to_string(bufferLength) + ")");
+  const FakeWorld& w = state.world;
+  const bool second = CallsStartingWith("GetCurrentDirectoryA").size() > 1;
+  if (w.currentDirectoryFails || (second && w.currentDirectoryFailsOnSecondRead)) return 0;
+  const DWORD needed = static_cast<DWORD>(w.currentDirectory.size() + 1);
+  if (needed > bufferLength) {
+    // Like Windows: the buffer is left as it was; scribble on it so a caller
+    // that reads it anyway builds a path the tests can tell.
+    std::memset(buffer, '?', bufferLength);
+    return needed;
+  }
+  std::memcpy(buffer, w.currentDirectory.c_str(), needed);
+  return needed - 1;
+}
+
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
+  Record("GetSystemDirectoryA(" + std::to_string(size) + ")");
+  const char kSystem[] = "C:\\Windows\\system32";
+  if (size < sizeof kSystem) return sizeof kSystem;
+  std::memcpy(buffer, kSystem, sizeof kSystem);
+  return sizeof kSystem - 1;
+}
+
+HMODULE GetModuleHandleA(LPCSTR moduleName) {
+  Record("GetModuleHandleA(" + Text(moduleName) + ")");
+  return kKernel32;
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
+  Record("GetProcAddress(" + Handle(module) + ", " + Text(procName) + ")");
+  if (module == kKernel32 && std::string(procName) == "IsWow64Process" &&
+      state.world.hasIsWow64Process)
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeIsWow64Process));
+  return nullptr;
+}
+
+HANDLE GetCurrentProcess() {
+  Record("GetCurrentProcess()");
+  return kCurrentProcess;
+}
+
+HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD flags) {
+  Record("LoadLibraryExA(" + Text(fileName) + ", " + Hex(flags) + ")");
+  return nullptr;
+}
+
+BOOL FreeLibrary(HMODULE module) {
+  Record("FreeLibrary(" + Handle(module) + ")");
+  return TRUE;
+}
+
+DWORD GetLastError() { return 0; }
+
+BOOL SetDllDirectoryA(LPCSTR pathName) {
+  Record("SetDllDirectoryA(" + Text(pathName) + ")");
+  return TRUE;
+}
+
+// ---- user32 ----
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  Record("MessageBoxA(" + Handle(owner) + ", " + Text(text) + ", " + Text(caption) + ", " +
+         Hex(type) + ")");
+  if (state.world.boxReplies.empty()) throw std::logic_error("a box nobody expected");
+  BoxReply reply = state.world.boxReplies.front();
+  state.world.boxReplies.pop_front();
+  if (reply.changesProcesses) state.world.processes = reply.processesAfterwards;
+  return reply.answer;
+}
+
+// ---- shell32 ----
+
+BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info) {
+  ShellRequest r{*info, info->lpVerb ? info->lpVerb : "", info->lpFile ? info->lpFile : "",
+                 info->lpParameters ? info->lpParameters : "", info->lpDirectory == nullptr};
+  state.shellExRequests.push_back(r);
+  Record("ShellExecuteExA(" + Text(info->lpVerb) + ", " + Text(info->lpFile) + ", " +
+         Text(info->lpParameters) + ")");
+  if (state.world.elevationDeclined) return FALSE;
+  info->hProcess = NewHandle();
+  if (state.world.removalTakes) state.world.installed.clear();
+  return TRUE;
+}
+
+HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                        LPCSTR directory, int showCommand) {
+  Record("ShellExecuteA(" + Handle(owner) + ", " + Text(verb) + ", " + Text(file) + ", " +
+         Text(parameters) + ", " + Text(directory) + ", " + std::to_string(showCommand) + ")");
+  return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(42));
+}
+
+// ---- msi ----
+
+UINT MsiGetProductInfoA(LPCSTR product, LPCSTR attribute, LPSTR valueBuffer,
+                        LPDWORD valueLength) {
+  Record("MsiGetProductInfoA(" + Text(product) + ", " + Text(attribute) + ", " +
+         std::to_string(*valueLength) + ")");
+  if (state.world.installed.count(product) == 0) return state.world.notInstalledAnswer;
+  // Fill the whole length the caller offered, as the installer may.
+  std::memset(valueBuffer, 'N', *valueLength);
+  valueBuffer[*valueLength - 1] = '\0';
+  return ERROR_SUCCESS;
+}

@@ -1,0 +1,67 @@
+// A scripted, recording stand-in for the parts of Windows the launcher uses.
+// A test describes a world, runs an operation, then reads `calls`: one line
+// per platform call, with its arguments, in the order they were made.
+#pragma once
+
+#include <deque>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+
+struct BoxReply {
+  int answer;
+  // The process list after the user acted (for example, closed the host).
+  std::vector<std::string> processesAfterwards;
+  bool changesProcesses = false;
+};
+
+struct FakeWorld {
+  // Windows Installer: products installed, and answers forced per code.
+  std::set<std::string> installed;
+  UINT notInstalledAnswer = ERROR_UNKNOWN_PRODUCT;
+
+  // Processes, by the name toolhelp reports.
+  std::vector<std::string> processes;
+  bool snapshotFails = false;
+
+  // The user's answers to successive boxes; an empty queue is a test error.
+  std::deque<BoxReply> boxReplies;
+
+  // Shell: elevation accepted or declined, and whether the removal takes.
+  bool elevationDeclined = false;
+  bool removalTakes = true;
+
+  // Current directory: readable, or not at all; growing between two reads.
+  std::string currentDirectory = "C:\\Media";
+  bool currentDirectoryFails = false;
+  bool currentDirectoryFailsOnSecondRead = false;
+
+  // WOW64.
+  bool hasIsWow64Process = true;
+  bool wow64 = false;
+  bool isWow64ProcessWritesNothing = false;
+};
+
+struct ShellRequest {
+  SHELLEXECUTEINFOA fields;  // as the launcher passed it, pointers not followed
+  std::string verb, file, parameters;
+  bool directoryNull = false;
+};
+
+struct FakeState {
+  FakeWorld world;
+  std::vector<std::string> calls;
+  std::vector<ShellRequest> shellExRequests;
+  std::set<HANDLE> openHandles;
+  int nextHandle = 0x100;
+};
+
+FakeState& Fake();
+
+// Starts a new world: clears the record and the launcher's selection.
+FakeWorld& ResetFake();
+
+// Calls whose text begins with the prefix.
+std::vector<std::string> CallsStartingWith(const std::string& prefix);

@@ -1,0 +1,205 @@
+// The launch sequence end to end on the stand-in: which calls each road
+// makes, in which order, and the exit status it ends with.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_windows.h"
+#include "launcher/launch_sequence.h"
+
+namespace {
+const std::string kWord = "{6B2E41D0-93A7-4C5F-B81E-0D7F3A9C2E14}";
+const std::string kExcel = "{A4F08C3B-1E6D-47B2-9C05-E3B71D8A6F20}";
+const std::string kForeign = "{11111111-2222-3333-4444-555555555555}";
+const std::string kExcelPrompt = "\"Excel.exe is running.\n\nPlease close Excel.exe to progress.\"";
+
+int Launch(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  return RunLaunchSequence(static_cast<int>(args.size()), argv.data());
+}
+
+std::string Probe(const std::string& code) {
+  return "MsiGetProductInfoA(\"" + code + "\", \"InstalledProductName\", 255)";
+}
+const std::string kSetupX86 =
+    "ShellExecuteA(0x0, \"open\", \"\"C:\\Media\\x86\\Setup.exe\"\", null, null, 1)";
+
+std::string Removal(const std::string& code) {
+  return "ShellExecuteExA(\"runas\", \"msiexec.exe\", \" /uninstall " + code +
+         " /passive /promptrestart REBOOT=ReallySuppress\")";
+}
+
+size_t Boxes() { return CallsStartingWith("MessageBoxA").size(); }
+size_t SetupStarts() { return CallsStartingWith("ShellExecuteA(").size(); }
+size_t Removals() { return CallsStartingWith("ShellExecuteExA(").size(); }
+}  // namespace
+
+TEST(FreshInstall, NoArgumentTouchesNothing) {
+  ResetFake();
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe"}));
+  EXPECT_EQ(0, RunLaunchSequence(0, nullptr));
+  char* onlyProgram[] = {const_cast<char*>("SetupLauncher.exe"), nullptr, nullptr};
+  EXPECT_EQ(0, RunLaunchSequence(2, onlyProgram));  // count says 2, vector holds 1
+  EXPECT_TRUE(Fake().calls.empty());
+}
+
+TEST(FreshInstall, NotInstalledProbesOnceAndStartsSetup) {
+  ResetFake();
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kWord, "ignored", "/x"}));
+  const std::vector<std::string> expected = {
+      Probe(kWord),
+      "GetCurrentDirectoryA(250)",
+      "GetModuleHandleA(\"kernel32\")",
+      "GetProcAddress(0x7000, \"IsWow64Process\")",
+      "GetCurrentProcess()",
+      "IsWow64Process(0xffffffffffffffff)",
+      kSetupX86,
+  };
+  EXPECT_EQ(expected, Fake().calls);
+}
+
+TEST(FreshInstall, EmptyCodeIsProbedAsItIs) {
+  ResetFake();
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", ""}));
+  EXPECT_EQ(Probe(""), Fake().calls.front());
+  EXPECT_EQ(1u, SetupStarts());
+  EXPECT_EQ(0u, Removals());
+}
+
+TEST(FreshInstall, AnyProbeFailureReadsAsNotInstalled) {
+  FakeWorld& w = ResetFake();
+  w.notInstalledAnswer = 1608;  // ERROR_UNKNOWN_PROPERTY, not the usual 1605
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kWord}));
+  EXPECT_EQ(1u, SetupStarts());
+}
+
+TEST(Upgrade, HostNotRunningRemovesWithoutPromptThenStartsSetup) {
+  FakeWorld& w = ResetFake();
+  w.installed = {kExcel};
+  w.processes = {"explorer.exe", "winword.exe"};
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+
+  EXPECT_EQ(0u, Boxes());
+  const std::vector<std::string> removalOnward(Fake().calls.end() - 10, Fake().calls.end());
+  const std::vector<std::string> expected = {
+      Removal(kExcel),
+      "WaitForSingleObject(0x101, 0xffffffff)",
+      "CloseHandle(0x101)",
+      Probe(kExcel),
+      "GetCurrentDirectoryA(250)",
+      "GetModuleHandleA(\"kernel32\")",
+      "GetProcAddress(0x7000, \"IsWow64Process\")",
+      "GetCurrentProcess()",
+      "IsWow64Process(0xffffffffffffffff)",
+      kSetupX86,
+  };
+  EXPECT_EQ(expected, removalOnward);
+  EXPECT_TRUE(Fake().openHandles.empty());
+}
+
+TEST(Upgrade, HostClosedThenRetryShowsOneBox) {
+  FakeWorld& w = ResetFake();
+  w.installed = {kExcel};
+  w.processes = {"EXCEL.EXE"};
+  w.boxReplies = {{IDRETRY, {"explorer.exe"}, true}};
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+
+  ASSERT_EQ(1u, Boxes());
+  EXPECT_EQ("MessageBoxA(0x0, " + kExcelPrompt + ", \"Tessacalc\", 0x35)",
+            CallsStartingWith("MessageBoxA")[0]);
+  EXPECT_EQ(1u, Removals());
+  EXPECT_EQ(1u, SetupStarts());
+}
+
+TEST(Upgrade, RetryWhileStillRunningAsksAgain) {
+  FakeWorld& w = ResetFake();
+  w.installed = {kExcel};
+  w.processes = {"excel.exe"};
+  w.boxReplies = {{IDRETRY, {}, false}, {IDRETRY, {}, false}, {IDRETRY, {}, true}};
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+
+  const auto boxes = CallsStartingWith("MessageBoxA");
+  ASSERT_EQ(3u, boxes.size());
+  EXPECT_EQ(boxes[0], boxes[2]);
+  // Each answer is followed by a fresh look at the processes.
+  EXPECT_EQ(4u, CallsStartingWith("CreateToolhelp32Snapshot").size());
+  EXPECT_EQ(1u, SetupStarts());
+}
+
+TEST(Upgrade, CancelEndsWithStatusOneAndRemovesNothing) {
+  FakeWorld& w = ResetFake();
+  w.installed = {kExcel};
+  w.processes = {"Excel.exe"};
+  w.boxReplies = {{IDCANCEL, {}, false}};
+  EXPECT_EQ(kExitCancelled, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(1u, Boxes());
+  EXPECT_EQ(0u, Removals());
+  EXPECT_EQ(0u, SetupStarts());
+  EXPECT_EQ(1u, CallsStartingWith("MsiGetProductInfoA").size());
+  EXPECT_TRUE(Fake().openHandles.empty());
+}
+
+TEST(Upgrade, BoxThatCannotBeShownGivesUpAfterOneTry) {
+  FakeWorld& w = ResetFake();
+  w.installed = {kExcel};
+  w.processes = {"Excel.exe"};
+  w.boxReplies = {{0, {}, false}};
+  EXPECT_EQ(kExitCancelled, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(1u, Boxes());
+  EXPECT_EQ(0u, Removals());
+  EXPECT_EQ(0u, SetupStarts());
+}
+
+TEST(Upgrade, DeclinedElevationEndsQuietlyWithoutSetup) {
+  FakeWorld& w = ResetFake();
+  w.installed = {kExcel};
+  w.elevationDeclined = true;
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(1u, Removals());
+  EXPECT_TRUE(CallsStartingWith("WaitForSingleObject").empty());
+  EXPECT_EQ(2u, CallsStartingWith("MsiGetProductInfoA").size());
+  EXPECT_EQ(Probe(kExcel), Fake().calls.back());
+  EXPECT_EQ(0u, SetupStarts());
+}
+
+TEST(Upgrade, RemovalThatDoesNotTakeEndsWithoutSetup) {
+  FakeWorld& w = ResetFake();
+  w.installed = {kExcel};
+  w.removalTakes = false;
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(1u, CallsStartingWith("WaitForSingleObject").size());
+  EXPECT_EQ(0u, SetupStarts());
+}
+
+TEST(Upgrade, CodeOutsideCatalogueLooksForAnEmptyName) {
+  FakeWorld& w = ResetFake();
+  w.installed = {kForeign};
+  w.processes = {"Excel.exe", "WinWord.exe"};
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kForeign}));
+  EXPECT_EQ(0u, Boxes());
+  EXPECT_EQ(Removal(kForeign), CallsStartingWith("ShellExecuteExA")[0]);
+  EXPECT_EQ(1u, SetupStarts());
+
+  // Only a process that reports an empty name stands in its way.
+  w = ResetFake();
+  w.installed = {kForeign};
+  w.processes = {"Excel.exe", ""};
+  w.boxReplies = {{IDCANCEL, {}, false}};
+  EXPECT_EQ(kExitCancelled, Launch({"SetupLauncher.exe", kForeign}));
+  EXPECT_EQ("MessageBoxA(0x0, \" is running.\n\nPlease close  to progress.\", \"\", 0x35)",
+            CallsStartingWith("MessageBoxA")[0]);
+}
+
+TEST(Upgrade, LowerCaseCatalogueCodeSelectsNoHost) {
+  FakeWorld& w = ResetFake();
+  std::string lower = kExcel;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  w.installed = {lower};
+  w.processes = {"Excel.exe"};  // the Excel row's host runs, but this code is not that row
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", lower}));
+  EXPECT_EQ(0u, Boxes());
+  EXPECT_EQ(Removal(lower), CallsStartingWith("ShellExecuteExA")[0]);
+}
