@@ -1,10 +1,31 @@
 #!/usr/bin/env bash
-# Builds the shipped launcher (32-bit) and its 64-bit twin; installs the
-# Debian packages it needs first when they are missing.
+# Builds the shipped launcher (32-bit) and its 64-bit twin, then shows the
+# twin at work under Wine: a fresh install and an upgrade with the prompt
+# answered automatically. Installs the Debian packages it needs first when
+# they are missing. --no-demo builds only.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+demo=1
+[ "${1:-}" = "--no-demo" ] && demo=0
+
 ensure_packages "${BUILD_PACKAGES[@]}"
+[ $demo -eq 1 ] && ensure_packages "${WINE_PACKAGES[@]}"
 build_preset win32-release
 build_preset win64-wine
+
+if [ $demo -eq 1 ]; then
+  echo
+  echo "== Demo: the 64-bit twin under Wine, with Wine's own installer, processes, box and shell"
+  shot="$ROOT/build/demo-prompt.png"
+  rm -f "$shot"
+  "$SYSTEM_PYTHON" "$ROOT/tests/e2e/run_e2e.py" \
+    --launcher "$ROOT/build/win64-wine/SetupLauncher.exe" \
+    --fixtures "$ROOT/build/win64-wine/tests/e2e/fixtures" \
+    --work "$ROOT/build/demo-work" --verbose --screenshot "$shot" \
+    --only fresh_install upgrade_host_running
+  [ -f "$shot" ] && echo "Screenshot of the prompt: $shot"
+fi
+
 exe="$ROOT/build/win32-release/SetupLauncher.exe"
+echo
 echo "Release exe: $exe ($(stat -c %s "$exe") bytes)"

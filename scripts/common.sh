@@ -4,6 +4,9 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_PACKAGES=(cmake ninja-build g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64
                 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 libgtest-dev
                 python3 python3-pefile)
+# Running the twin end to end under Wine, answering its box through Xvfb.
+WINE_PACKAGES=(wine wine64 msitools wixl xvfb xdotool imagemagick x11-apps)
+SYSTEM_PYTHON=/usr/bin/python3
 
 ensure_packages() { bash "$ROOT/scripts/ensure-packages.sh" "$@"; }
 

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Builds all three presets and runs every test: unit tests on the host, checks
-# of the release image. Installs missing Debian packages first. Warnings are
+# of the release image, the twin's scenarios under Wine. Installs missing
+# Debian packages first. Warnings are
 # errors here, as in CI.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
 export CI=${CI:-true}   # the presets read it: warnings become errors
 
 passed=0 failed=0 status=0
 for preset in host win32-release win64-wine; do
   build_preset "$preset"
   log=$(mktemp)
-  (cd "$ROOT" && ctest --preset "$preset") | tee "$log" || status=1
+  verbose=()
+  [ "$preset" = host ] || verbose=(-V)  # the image and Wine suites tell what they checked
+  (cd "$ROOT" && ctest --preset "$preset" "${verbose[@]}") | tee "$log" || status=1
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n1)
   if [ -n "$line" ]; then
     total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
