@@ -1,5 +1,7 @@
 #include "installer/product_probe.h"
 
+#include "installer/system_directory.h"
+#include "platform/handles.h"
 #include "platform/win32.h"
 
 namespace {
@@ -7,11 +9,38 @@ namespace {
 // write past it whatever it does with the terminator.
 constexpr DWORD kValueLength = 255;
 constexpr DWORD kValueBufferSize = 256;
+
+using MsiGetProductInfoAFunction = UINT(WINAPI*)(LPCSTR, LPCSTR, LPSTR, LPDWORD);
+
+// msi.dll is not one of the DLLs Windows always takes from the system
+// directory: imported or loaded by name, a copy beside the launcher (in a
+// download folder, say) would win. So it is loaded from the system directory
+// only: by search flag where Windows has it, else by its full path.
+HMODULE LoadInstallerLibrary() {
+  HMODULE msi = LoadLibraryExA("msi.dll", /*reserved*/ nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (msi == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
+    const std::string path = SystemFilePath("msi.dll");
+    if (!path.empty()) {
+      msi = LoadLibraryExA(path.c_str(), /*reserved*/ nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+  }
+  return msi;
+}
 }  // namespace
 
 bool IsProductInstalled(const std::string& code) {
-  char value[kValueBufferSize];
-  DWORD length = kValueLength;
-  return MsiGetProductInfoA(code.c_str(), "InstalledProductName", value, &length) ==
-         ERROR_SUCCESS;
+  HMODULE msi = LoadInstallerLibrary();
+  if (msi == nullptr) return false;
+
+  bool installed = false;
+  const auto msiGetProductInfoA =
+      BindProc<MsiGetProductInfoAFunction>(GetProcAddress(msi, "MsiGetProductInfoA"));
+  if (msiGetProductInfoA != nullptr) {
+    char value[kValueBufferSize];
+    DWORD length = kValueLength;
+    installed = msiGetProductInfoA(code.c_str(), "InstalledProductName", value, &length) ==
+                ERROR_SUCCESS;
+  }
+  FreeLibrary(msi);
+  return installed;
 }

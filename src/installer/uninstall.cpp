@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "installer/system_directory.h"
 #include "platform/handles.h"
 #include "platform/win32.h"
 
@@ -17,6 +18,11 @@ std::string BuildRemovalParameters(const std::string& code) {
 void UninstallProduct(const std::string& code) {
   if (code.empty()) return;
 
+  // This program runs elevated: the shell must not find a bare "msiexec.exe"
+  // in the current directory first.
+  const std::string program = SystemFilePath("msiexec.exe");
+  if (program.empty()) return;
+
   const std::string parameters = BuildRemovalParameters(code);
   SHELLEXECUTEINFOA request;
   std::memset(&request, 0, sizeof request);
@@ -24,7 +30,7 @@ void UninstallProduct(const std::string& code) {
   request.fMask = kRemovalMask;
   request.hwnd = nullptr;
   request.lpVerb = "runas";
-  request.lpFile = "msiexec.exe";
+  request.lpFile = program.c_str();
   request.lpParameters = parameters.c_str();
   request.lpDirectory = nullptr;
   request.nShow = SW_SHOWMINIMIZED;

@@ -5,10 +5,15 @@
 #include "guard/host_prompt.h"
 #include "installer/product_probe.h"
 #include "installer/uninstall.h"
+#include "launcher/dll_search.h"
 #include "launcher/product_catalogue.h"
 #include "setup/setup_launch.h"
 
 int RunLaunchSequence(int argc, char** argv) {
+  // Before anything could load a DLL: the shell and the message box load
+  // more as they go, and the launcher runs from folders anyone can write to.
+  RestrictDllSearchToSystemDirectory();
+
   if (argc <= 1 || argv == nullptr || argv[1] == nullptr) return kExitDone;
 
   const std::string code = argv[1];

@@ -11,7 +11,6 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
-#include <msi.h>
 
 #else  // host build: declarations only, no behaviour
 
@@ -128,9 +127,5 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info);
 HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                         LPCSTR directory, int showCommand);
-
-// msi
-UINT MsiGetProductInfoA(LPCSTR product, LPCSTR attribute, LPSTR valueBuffer,
-                        LPDWORD valueLength);
 
 #endif

@@ -86,6 +86,7 @@ class Wine:
         os.close(read_end)
         check(number.isdigit(), "Xvfb did not start")
         self.env["DISPLAY"] = ":" + number
+        check(wait_for(lambda: self.xdotool("getdisplaygeometry"), 15), "Xvfb does not answer")
 
     # -- prefix --
     def make_prefix(self):
@@ -114,11 +115,11 @@ class Wine:
     def system32(self):
         return os.path.join(self.prefix, "drive_c", "windows", "system32")
 
-    def run(self, args, timeout=WINE_TIMEOUT, cwd=None, debug=None):
+    def run(self, args, timeout=WINE_TIMEOUT, cwd=None, debug=None, env_extra=None):
         """Runs a Wine program to its end. Output goes to a file, not a pipe:
         Wine's services, started by the first program, inherit its handles
         and would hold a pipe open for the server's whole life."""
-        env = dict(self.env)
+        env = dict(self.env, **(env_extra or {}))
         if debug:
             env["WINEDEBUG"] = debug
         output = os.path.join(self.work, "wine-output.txt")
@@ -257,7 +258,7 @@ class Suite:
         check("nodrv_CreateWindow" not in read(log_path),
               "Wine's desktop did not start: " + read(log_path)[-600:])
 
-    def start_wine(self, attempts=3):
+    def start_wine(self, attempts=5):
         """A display, a fresh prefix and a running desktop. Now and then Wine's
         desktop fails to start in a new prefix; that is retried from scratch,
         a bounded number of times, and never hides a failure of the launcher."""
@@ -452,7 +453,8 @@ class Scenarios:
             check(r[key] == value, "removal %s was %r, expected %r" % (key, r[key], value))
 
     def removal_file(self):
-        return "msiexec.exe"
+        # By full path: a bare name would let the shell find a planted copy.
+        return wine_text("C:\\windows\\system32\\msiexec.exe")
 
     def assert_box(self, text, host):
         expected = wine_text("%s is running.\n\nPlease close %s to progress." % (host, host))
@@ -562,8 +564,52 @@ class Scenarios:
         return "no box; removed; setup started; status 0"
 
 
+def planted_files(scenarios):
+    """An msi.dll beside the launcher and an msiexec.exe in the current
+    directory, with Wine told to prefer a DLL found beside the program, as
+    Windows does for msi.dll: neither may ever run."""
+    s = scenarios.s
+    s.install("calc")
+    folder = os.path.join(s.work, "Downloads")
+    os.makedirs(folder, exist_ok=True)
+    launcher = os.path.join(folder, "SetupLauncher.exe")
+    shutil.copy(s.launcher, launcher)
+    shutil.copy(os.path.join(s.fixtures, "msi.dll"), os.path.join(folder, "msi.dll"))
+    shutil.copy(os.path.join(s.fixtures, "e2e_planted_msiexec.exe"),
+                os.path.join(s.media, "msiexec.exe"))
+    dll_marker = os.path.join(folder, "msi.dll.loaded")
+    exe_marker = os.path.join(s.media, "planted-msiexec-ran.txt")
+    prefer_beside = {"WINEDLLOVERRIDES": "mscoree,mshtml=;msi=n,b"}
+    try:
+        # Control: a program that imports msi.dll does load the planted copy.
+        control = os.path.join(folder, "imports-msi.exe")
+        shutil.copy(os.path.join(s.fixtures, "e2e_probe.exe"), control)
+        s.wine.run([control, CODES["calc"]], env_extra=prefer_beside)
+        check(os.path.exists(dll_marker), "control: the planted msi.dll was not loaded at all")
+        os.remove(dll_marker)
+        os.remove(control)
+
+        saved, s.launcher = s.launcher, launcher
+        try:
+            status, trace, _ = s.run_launcher([CODES["calc"]], env_extra=prefer_beside)
+        finally:
+            s.launcher = saved
+    finally:
+        os.remove(os.path.join(s.media, "msiexec.exe"))
+    check(status == 0, "status %d" % status)
+    check(not os.path.exists(dll_marker), "the planted msi.dll was loaded")
+    check(not os.path.exists(exe_marker), "the planted msiexec.exe ran")
+    scenarios.assert_removal(trace, CODES["calc"])
+    check(not s.is_installed("calc"), "the product is still installed")
+    scenarios.assert_setup_started(trace)
+    return "planted msi.dll and msiexec.exe never ran; real removal by full path; setup"
+
+
+Scenarios.planted_files = planted_files
+
 ORDER = ["no_argument", "fresh_install", "empty_argument", "upgrade_host_not_running",
-         "upgrade_host_running", "upgrade_cancel", "removal_fails", "code_outside_catalogue"]
+         "upgrade_host_running", "upgrade_cancel", "removal_fails", "code_outside_catalogue",
+         "planted_files"]
 
 
 def main():

@@ -17,8 +17,7 @@ MANIFEST_SOURCE = os.path.join(HERE, "..", "..", "src", "resources", "SetupLaunc
 
 # DLLs that every supported Windows ships; anything else would have to travel
 # with the exe.
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msi.dll", "msvcrt.dll",
-               "advapi32.dll"}
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msvcrt.dll", "advapi32.dll"}
 
 RT_MANIFEST = 24
 RT_VERSION = 16
@@ -108,10 +107,37 @@ class Image(unittest.TestCase):
                              "Process32Next", "WaitForSingleObject", "CloseHandle"},
             "shell32.dll": {"ShellExecuteA", "ShellExecuteExA"},
             "user32.dll": {"MessageBoxA"},
-            "msi.dll": {"MsiGetProductInfoA"},
         }
+        needed["kernel32.dll"] |= {"LoadLibraryExA", "FreeLibrary", "GetSystemDirectoryA",
+                                   "SetDllDirectoryA", "GetLastError"}
         for dll, functions in needed.items():
             self.assertLessEqual(functions, self.imports.get(dll, set()), dll)
+
+    def test_installer_library_is_bound_at_run_time(self):
+        # An imported msi.dll would be looked for beside the exe first.
+        self.assertNotIn("msi.dll", self.imports)
+        everything = set().union(*self.imports.values())
+        self.assertNotIn("MsiGetProductInfoA", everything)
+        self.assertNotIn("SetDefaultDllDirectories", everything)
+
+    def test_hardening_flags(self):
+        flags = self.pe.OPTIONAL_HEADER.DllCharacteristics
+        wanted = {"DYNAMIC_BASE": 0x0040, "NX_COMPAT": 0x0100, "TERMINAL_SERVER_AWARE": 0x8000}
+        if MACHINE == "x86":
+            wanted["NO_SEH"] = 0x0400
+        for name, bit in wanted.items():
+            self.assertTrue(flags & bit, name)
+        # ASLR needs the relocations to stay in the image.
+        self.assertFalse(self.pe.FILE_HEADER.Characteristics & 0x0001, "relocations stripped")
+
+    def test_reproducible_header(self):
+        self.assertEqual(0, self.pe.FILE_HEADER.TimeDateStamp)
+
+    def test_size_cap(self):
+        if MACHINE == "x86":
+            size = os.path.getsize(EXE)
+            print("\nrelease exe: %d bytes (%.1f KiB)" % (size, size / 1024), file=sys.stderr)
+            self.assertLessEqual(size, 256 * 1024)
 
     def test_wow64_query_is_looked_up_at_run_time(self):
         everything = set().union(*self.imports.values())

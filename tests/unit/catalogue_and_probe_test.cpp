@@ -57,5 +57,46 @@ TEST(Probe, AsksForTheInstalledNameWithLength255) {
       "MsiGetProductInfoA(\"{B}\", \"InstalledProductName\", 255)",
       "MsiGetProductInfoA(\"\", \"InstalledProductName\", 255)",
   };
-  EXPECT_EQ(expected, Fake().calls);
+  EXPECT_EQ(expected, CallsStartingWith("MsiGetProductInfoA"));
+  EXPECT_EQ(0, Fake().loadedModules);
+}
+
+TEST(Probe, LoadsMsiFromTheSystemDirectoryOnly) {
+  FakeWorld& w = ResetFake();
+  w.installed = {"{A}"};
+  EXPECT_TRUE(IsProductInstalled("{A}"));
+  EXPECT_EQ(std::vector<std::string>{"LoadLibraryExA(\"msi.dll\", 0x800)"},
+            CallsStartingWith("LoadLibraryExA"));
+
+  // Windows without the search flags refuses them: the full path instead.
+  w = ResetFake();
+  w.installed = {"{A}"};
+  w.searchFlagsSupported = false;
+  EXPECT_TRUE(IsProductInstalled("{A}"));
+  EXPECT_EQ((std::vector<std::string>{"LoadLibraryExA(\"msi.dll\", 0x800)",
+                                      "LoadLibraryExA(\"C:\\Windows\\system32\\msi.dll\", 0x8)"}),
+            CallsStartingWith("LoadLibraryExA"));
+  EXPECT_EQ(0, Fake().loadedModules);
+}
+
+TEST(Probe, NoUsableMsiReadsAsNotInstalled) {
+  FakeWorld& w = ResetFake();
+  w.installed = {"{A}"};
+  w.msiDllPresent = false;  // any other load failure: no retry by path
+  EXPECT_FALSE(IsProductInstalled("{A}"));
+  EXPECT_EQ(1u, CallsStartingWith("LoadLibraryExA").size());
+
+  w = ResetFake();
+  w.installed = {"{A}"};
+  w.searchFlagsSupported = false;
+  w.systemDirectoryFails = true;
+  EXPECT_FALSE(IsProductInstalled("{A}"));
+  EXPECT_EQ(1u, CallsStartingWith("LoadLibraryExA").size());
+
+  w = ResetFake();
+  w.installed = {"{A}"};
+  w.msiExportsQuery = false;
+  EXPECT_FALSE(IsProductInstalled("{A}"));
+  EXPECT_TRUE(CallsStartingWith("MsiGetProductInfoA").empty());
+  EXPECT_EQ(0, Fake().loadedModules);  // freed all the same
 }

@@ -9,6 +9,8 @@ namespace {
 FakeState state;
 
 HMODULE const kKernel32 = reinterpret_cast<HMODULE>(0x7000);
+HMODULE const kMsi = reinterpret_cast<HMODULE>(0x7100);
+const char kSystemDirectory[] = "C:\\Windows\\system32";
 HANDLE const kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 
 std::string Text(const char* s) { return s ? "\"" + std::string(s) + "\"" : "null"; }
@@ -44,6 +46,27 @@ BOOL FillEntry(HANDLE snapshot, PROCESSENTRY32* entry, bool first) {
     return TRUE;
   }
   throw std::logic_error("process walk on an unknown snapshot");
+}
+
+BOOL FakeSetDefaultDllDirectories(DWORD flags) {
+  Record("SetDefaultDllDirectories(" + Hex(flags) + ")");
+  return TRUE;
+}
+
+UINT FakeMsiGetProductInfoA(LPCSTR product, LPCSTR attribute, LPSTR valueBuffer,
+                            LPDWORD valueLength) {
+  Record("MsiGetProductInfoA(" + Text(product) + ", " + Text(attribute) + ", " +
+         std::to_string(*valueLength) + ")");
+  if (state.world.installed.count(product) == 0) return state.world.notInstalledAnswer;
+  // Fill the whole length the caller offered, as the installer may.
+  std::memset(valueBuffer, 'N', *valueLength);
+  valueBuffer[*valueLength - 1] = '\0';
+  return ERROR_SUCCESS;
+}
+
+template <typename Function>
+FARPROC AsProc(Function function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
 }
 
 BOOL FakeIsWow64Process(HANDLE process, PBOOL flag) {
@@ -119,10 +142,10 @@ DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
   Record("GetSystemDirectoryA(" + std::to_string(size) + ")");
-  const char kSystem[] = "C:\\Windows\\system32";
-  if (size < sizeof kSystem) return sizeof kSystem;
-  std::memcpy(buffer, kSystem, sizeof kSystem);
-  return sizeof kSystem - 1;
+  if (state.world.systemDirectoryFails) return 0;
+  if (size < sizeof kSystemDirectory) return sizeof kSystemDirectory;
+  std::memcpy(buffer, kSystemDirectory, sizeof kSystemDirectory);
+  return sizeof kSystemDirectory - 1;
 }
 
 HMODULE GetModuleHandleA(LPCSTR moduleName) {
@@ -132,9 +155,14 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
   Record("GetProcAddress(" + Handle(module) + ", " + Text(procName) + ")");
-  if (module == kKernel32 && std::string(procName) == "IsWow64Process" &&
-      state.world.hasIsWow64Process)
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeIsWow64Process));
+  const std::string name = procName;
+  const FakeWorld& w = state.world;
+  if (module == kKernel32 && name == "IsWow64Process" && w.hasIsWow64Process)
+    return AsProc(&FakeIsWow64Process);
+  if (module == kKernel32 && name == "SetDefaultDllDirectories" && w.hasSetDefaultDllDirectories)
+    return AsProc(&FakeSetDefaultDllDirectories);
+  if (module == kMsi && name == "MsiGetProductInfoA" && w.msiExportsQuery)
+    return AsProc(&FakeMsiGetProductInfoA);
   return nullptr;
 }
 
@@ -145,15 +173,30 @@ HANDLE GetCurrentProcess() {
 
 HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD flags) {
   Record("LoadLibraryExA(" + Text(fileName) + ", " + Hex(flags) + ")");
-  return nullptr;
+  const FakeWorld& w = state.world;
+  const std::string name = fileName;
+  // Only the system directory's msi.dll exists in this world.
+  const bool bySearchFlag = name == "msi.dll" && flags == LOAD_LIBRARY_SEARCH_SYSTEM32;
+  const bool byFullPath = name == std::string(kSystemDirectory) + "\\msi.dll";
+  if (bySearchFlag && !w.searchFlagsSupported) {
+    state.lastError = ERROR_INVALID_PARAMETER;
+    return nullptr;
+  }
+  if (!(bySearchFlag || byFullPath) || !w.msiDllPresent) {
+    state.lastError = 126;  // ERROR_MOD_NOT_FOUND
+    return nullptr;
+  }
+  ++state.loadedModules;
+  return kMsi;
 }
 
 BOOL FreeLibrary(HMODULE module) {
   Record("FreeLibrary(" + Handle(module) + ")");
+  if (module != kMsi || state.loadedModules-- == 0) throw std::logic_error("freeing a module not loaded");
   return TRUE;
 }
 
-DWORD GetLastError() { return 0; }
+DWORD GetLastError() { return state.lastError; }
 
 BOOL SetDllDirectoryA(LPCSTR pathName) {
   Record("SetDllDirectoryA(" + Text(pathName) + ")");
@@ -193,15 +236,3 @@ HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
   return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(42));
 }
 
-// ---- msi ----
-
-UINT MsiGetProductInfoA(LPCSTR product, LPCSTR attribute, LPSTR valueBuffer,
-                        LPDWORD valueLength) {
-  Record("MsiGetProductInfoA(" + Text(product) + ", " + Text(attribute) + ", " +
-         std::to_string(*valueLength) + ")");
-  if (state.world.installed.count(product) == 0) return state.world.notInstalledAnswer;
-  // Fill the whole length the caller offered, as the installer may.
-  std::memset(valueBuffer, 'N', *valueLength);
-  valueBuffer[*valueLength - 1] = '\0';
-  return ERROR_SUCCESS;
-}

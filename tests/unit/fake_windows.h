@@ -18,9 +18,17 @@ struct BoxReply {
 };
 
 struct FakeWorld {
-  // Windows Installer: products installed, and answers forced per code.
+  // Windows Installer: products installed, and the answer for any other code.
   std::set<std::string> installed;
   UINT notInstalledAnswer = ERROR_UNKNOWN_PRODUCT;
+
+  // DLL loading: the search flags (missing on old Windows), msi.dll in the
+  // system directory, its export, SetDefaultDllDirectories.
+  bool searchFlagsSupported = true;
+  bool msiDllPresent = true;
+  bool msiExportsQuery = true;
+  bool hasSetDefaultDllDirectories = true;
+  bool systemDirectoryFails = false;
 
   // Processes, by the name toolhelp reports.
   std::vector<std::string> processes;
@@ -55,6 +63,8 @@ struct FakeState {
   std::vector<std::string> calls;
   std::vector<ShellRequest> shellExRequests;
   std::set<HANDLE> openHandles;
+  int loadedModules = 0;
+  DWORD lastError = 0;
   int nextHandle = 0x100;
 };
 

@@ -21,15 +21,40 @@ int Launch(std::vector<std::string> args) {
   return RunLaunchSequence(static_cast<int>(args.size()), argv.data());
 }
 
+using Calls = std::vector<std::string>;
+Calls operator+(Calls a, const Calls& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const Calls kRestrictDllSearch = {
+    "GetModuleHandleA(\"kernel32\")",
+    "GetProcAddress(0x7000, \"SetDefaultDllDirectories\")",
+    "SetDefaultDllDirectories(0x800)",
+};
+
 std::string Probe(const std::string& code) {
   return "MsiGetProductInfoA(\"" + code + "\", \"InstalledProductName\", 255)";
 }
+Calls ProbeCalls(const std::string& code) {
+  return {"LoadLibraryExA(\"msi.dll\", 0x800)", "GetProcAddress(0x7100, \"MsiGetProductInfoA\")",
+          Probe(code), "FreeLibrary(0x7100)"};
+}
+
 const std::string kSetupX86 =
     "ShellExecuteA(0x0, \"open\", \"\"C:\\Media\\x86\\Setup.exe\"\", null, null, 1)";
+const Calls kSetupCalls = {
+    "GetCurrentDirectoryA(250)",
+    "GetModuleHandleA(\"kernel32\")",
+    "GetProcAddress(0x7000, \"IsWow64Process\")",
+    "GetCurrentProcess()",
+    "IsWow64Process(0xffffffffffffffff)",
+    kSetupX86,
+};
 
 std::string Removal(const std::string& code) {
-  return "ShellExecuteExA(\"runas\", \"msiexec.exe\", \" /uninstall " + code +
-         " /passive /promptrestart REBOOT=ReallySuppress\")";
+  return "ShellExecuteExA(\"runas\", \"C:\\Windows\\system32\\msiexec.exe\", \" /uninstall " +
+         code + " /passive /promptrestart REBOOT=ReallySuppress\")";
 }
 
 size_t Boxes() { return CallsStartingWith("MessageBoxA").size(); }
@@ -37,34 +62,28 @@ size_t SetupStarts() { return CallsStartingWith("ShellExecuteA(").size(); }
 size_t Removals() { return CallsStartingWith("ShellExecuteExA(").size(); }
 }  // namespace
 
-TEST(FreshInstall, NoArgumentTouchesNothing) {
+TEST(FreshInstall, NoArgumentDoesNothingButRestrictDllSearch) {
   ResetFake();
   EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe"}));
+  EXPECT_EQ(kRestrictDllSearch, Fake().calls);
+
+  ResetFake();
   EXPECT_EQ(0, RunLaunchSequence(0, nullptr));
   char* onlyProgram[] = {const_cast<char*>("SetupLauncher.exe"), nullptr, nullptr};
   EXPECT_EQ(0, RunLaunchSequence(2, onlyProgram));  // count says 2, vector holds 1
-  EXPECT_TRUE(Fake().calls.empty());
+  EXPECT_EQ(kRestrictDllSearch + kRestrictDllSearch, Fake().calls);
 }
 
 TEST(FreshInstall, NotInstalledProbesOnceAndStartsSetup) {
   ResetFake();
   EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kWord, "ignored", "/x"}));
-  const std::vector<std::string> expected = {
-      Probe(kWord),
-      "GetCurrentDirectoryA(250)",
-      "GetModuleHandleA(\"kernel32\")",
-      "GetProcAddress(0x7000, \"IsWow64Process\")",
-      "GetCurrentProcess()",
-      "IsWow64Process(0xffffffffffffffff)",
-      kSetupX86,
-  };
-  EXPECT_EQ(expected, Fake().calls);
+  EXPECT_EQ(kRestrictDllSearch + ProbeCalls(kWord) + kSetupCalls, Fake().calls);
 }
 
 TEST(FreshInstall, EmptyCodeIsProbedAsItIs) {
   ResetFake();
   EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", ""}));
-  EXPECT_EQ(Probe(""), Fake().calls.front());
+  EXPECT_EQ(Probe(""), CallsStartingWith("MsiGetProductInfoA").at(0));
   EXPECT_EQ(1u, SetupStarts());
   EXPECT_EQ(0u, Removals());
 }
@@ -83,21 +102,16 @@ TEST(Upgrade, HostNotRunningRemovesWithoutPromptThenStartsSetup) {
   EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
 
   EXPECT_EQ(0u, Boxes());
-  const std::vector<std::string> removalOnward(Fake().calls.end() - 10, Fake().calls.end());
-  const std::vector<std::string> expected = {
-      Removal(kExcel),
-      "WaitForSingleObject(0x101, 0xffffffff)",
-      "CloseHandle(0x101)",
-      Probe(kExcel),
-      "GetCurrentDirectoryA(250)",
-      "GetModuleHandleA(\"kernel32\")",
-      "GetProcAddress(0x7000, \"IsWow64Process\")",
-      "GetCurrentProcess()",
-      "IsWow64Process(0xffffffffffffffff)",
-      kSetupX86,
-  };
-  EXPECT_EQ(expected, removalOnward);
+  const Calls processCheck = {"CreateToolhelp32Snapshot(0x2, 0)", "Process32First(0x100, dwSize=" +
+                              std::to_string(sizeof(PROCESSENTRY32)) + ")",
+                              "Process32Next(0x100)", "Process32Next(0x100)", "CloseHandle(0x100)"};
+  const Calls removal = {"GetSystemDirectoryA(260)", Removal(kExcel),
+                         "WaitForSingleObject(0x101, 0xffffffff)", "CloseHandle(0x101)"};
+  EXPECT_EQ(kRestrictDllSearch + ProbeCalls(kExcel) + processCheck + removal + ProbeCalls(kExcel) +
+                kSetupCalls,
+            Fake().calls);
   EXPECT_TRUE(Fake().openHandles.empty());
+  EXPECT_EQ(0, Fake().loadedModules);
 }
 
 TEST(Upgrade, HostClosedThenRetryShowsOneBox) {
@@ -161,7 +175,16 @@ TEST(Upgrade, DeclinedElevationEndsQuietlyWithoutSetup) {
   EXPECT_EQ(1u, Removals());
   EXPECT_TRUE(CallsStartingWith("WaitForSingleObject").empty());
   EXPECT_EQ(2u, CallsStartingWith("MsiGetProductInfoA").size());
-  EXPECT_EQ(Probe(kExcel), Fake().calls.back());
+  EXPECT_EQ(0u, SetupStarts());
+}
+
+TEST(Upgrade, UnreadableSystemDirectoryEndsAsADeclinedElevation) {
+  FakeWorld& w = ResetFake();
+  w.installed = {kExcel};
+  w.systemDirectoryFails = true;
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(0u, Removals());
+  EXPECT_EQ(2u, CallsStartingWith("MsiGetProductInfoA").size());
   EXPECT_EQ(0u, SetupStarts());
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_windows.h"
+#include "installer/system_directory.h"
 #include "installer/uninstall.h"
 
 namespace {
@@ -28,7 +29,7 @@ TEST(Uninstall, RequestIsZeroedAndFilledExactly) {
   EXPECT_EQ(0x240u, r.fields.fMask);
   EXPECT_EQ(nullptr, r.fields.hwnd);
   EXPECT_EQ("runas", r.verb);
-  EXPECT_EQ("msiexec.exe", r.file);
+  EXPECT_EQ("C:\\Windows\\system32\\msiexec.exe", r.file);
   EXPECT_EQ(BuildRemovalParameters(kExcel), r.parameters);
   EXPECT_TRUE(r.directoryNull);
   EXPECT_EQ(SW_SHOWMINIMIZED, r.fields.nShow);
@@ -54,8 +55,20 @@ TEST(Uninstall, DeclinedElevationLeavesNothingToWaitFor) {
   FakeWorld& w = ResetFake();
   w.elevationDeclined = true;
   UninstallProduct(kExcel);
-  EXPECT_EQ(1u, Fake().calls.size());
+  EXPECT_EQ(2u, Fake().calls.size());  // the system directory, the request
   EXPECT_EQ(1u, Fake().shellExRequests.size());
+}
+
+TEST(Uninstall, UnreadableSystemDirectoryStartsNothing) {
+  FakeWorld& w = ResetFake();
+  w.systemDirectoryFails = true;
+  UninstallProduct(kExcel);
+  EXPECT_TRUE(Fake().shellExRequests.empty());
+}
+
+TEST(SystemPath, JoinsWithOneSeparator) {
+  EXPECT_EQ("C:\\Windows\\system32\\msiexec.exe", JoinPath("C:\\Windows\\system32", "msiexec.exe"));
+  EXPECT_EQ("C:\\msiexec.exe", JoinPath("C:\\", "msiexec.exe"));
 }
 
 TEST(Uninstall, EmptyCodeStartsNothing) {
