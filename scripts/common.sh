@@ -6,6 +6,8 @@ BUILD_PACKAGES=(cmake ninja-build g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-
                 python3 python3-pefile)
 # Running the twin end to end under Wine, answering its box through Xvfb.
 WINE_PACKAGES=(wine wine64 msitools wixl xvfb xdotool imagemagick x11-apps)
+# The emulated machine that runs the shipped 32-bit exe.
+VM_PACKAGES=(qemu-system-x86 debootstrap e2fsprogs)
 SYSTEM_PYTHON=/usr/bin/python3
 
 ensure_packages() { bash "$ROOT/scripts/ensure-packages.sh" "$@"; }

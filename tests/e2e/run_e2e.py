@@ -28,7 +28,14 @@ CODES = {
 }
 CAPTIONS = {"word": "Tessawrite", "calc": "Tessacalc"}
 REMOVAL_TAIL = " /passive /promptrestart REBOOT=ReallySuppress"
+# Under full-system emulation everything takes several times longer; every
+# bound below is multiplied by this.
+TIME_SCALE = 1.0
 WINE_TIMEOUT = 20
+
+
+def scaled(seconds):
+    return seconds * TIME_SCALE
 
 
 class Failure(Exception):
@@ -67,7 +74,10 @@ class Wine:
             "WINEPREFIX": self.prefix,
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
             "WINEDEBUG": "-all",
+            # Long enough to see that the launcher did not wait for the setup.
+            "E2E_SETUP_STAY_MS": str(int(4000 * max(1.0, TIME_SCALE / 2))),
         })
+        self.template = None  # an initialised prefix to copy instead of wineboot
         self.children = []
 
     # -- X server --
@@ -86,7 +96,8 @@ class Wine:
         os.close(read_end)
         check(number.isdigit(), "Xvfb did not start")
         self.env["DISPLAY"] = ":" + number
-        check(wait_for(lambda: self.xdotool("getdisplaygeometry"), 15), "Xvfb does not answer")
+        check(wait_for(lambda: self.xdotool("getdisplaygeometry"), scaled(15)),
+              "Xvfb does not answer")
 
     # -- prefix --
     def make_prefix(self):
@@ -94,9 +105,12 @@ class Wine:
             self.stop_server()
         shutil.rmtree(self.prefix, ignore_errors=True)
         started = time.monotonic()
+        if self.template:
+            shutil.copytree(self.template, self.prefix, symlinks=True)
+            return time.monotonic() - started
         result = self.run(["wineboot", "-i"], timeout=180)
         # Let wineboot's own processes finish: the registry is written then.
-        subprocess.run([self.wineserver, "-w"], env=self.env, timeout=120)
+        subprocess.run([self.wineserver, "-w"], env=self.env, timeout=scaled(120))
         check(result.returncode == 0 and os.path.isfile(os.path.join(self.prefix, "system.reg")),
               "Wine could not make a prefix: " + result.stdout[-2000:])
         return time.monotonic() - started
@@ -107,21 +121,19 @@ class Wine:
         get the old one's inode."""
         for args in ([self.wineserver, "-k"], [self.wineserver, "-w"]):
             try:
-                subprocess.run(args, env=self.env, timeout=30, stdin=subprocess.DEVNULL,
+                subprocess.run(args, env=self.env, timeout=scaled(30), stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             except subprocess.TimeoutExpired:
                 pass
 
-    def system32(self):
-        return os.path.join(self.prefix, "drive_c", "windows", "system32")
-
-    def run(self, args, timeout=WINE_TIMEOUT, cwd=None, debug=None, env_extra=None):
+    def run(self, args, timeout=None, cwd=None, debug=None, env_extra=None):
         """Runs a Wine program to its end. Output goes to a file, not a pipe:
         Wine's services, started by the first program, inherit its handles
         and would hold a pipe open for the server's whole life."""
         env = dict(self.env, **(env_extra or {}))
         if debug:
             env["WINEDEBUG"] = debug
+        timeout = scaled(timeout or WINE_TIMEOUT)
         output = os.path.join(self.work, "wine-output.txt")
         with open(output, "w") as out:
             try:
@@ -207,7 +219,7 @@ class Suite:
         for arch in ("x86", "x64"):
             path = self.setup_record(arch)
             # A setup from the previous scenario may still be writing its record.
-            wait_for(lambda: not os.path.exists(path) or "ended" in read(path), 10)
+            wait_for(lambda: not os.path.exists(path) or "ended" in read(path), scaled(10))
             if os.path.exists(path):
                 os.remove(path)
 
@@ -241,7 +253,7 @@ class Suite:
                 os.remove(path)
         process = self.wine.start([exe, unix_to_wine(stop), unix_to_wine(ready)] + list(extra),
                                   stderr=stderr, debug=os.environ.get("E2E_KEEPER_DEBUG", "fixme-all") if stderr else None)
-        check(wait_for(lambda: os.path.exists(ready), 30), file_name + " did not start")
+        check(wait_for(lambda: os.path.exists(ready), scaled(30)), file_name + " did not start")
         return process, stop
 
     def start_desktop_keeper(self):
@@ -254,7 +266,7 @@ class Suite:
         self.wine.run([os.path.join(self.fixtures, "e2e_probe.exe")])
         with open(log_path, "w") as log:
             self.start_stand_in("desktop-keeper.exe", "--hidden-window", stderr=log)
-        time.sleep(1)
+        time.sleep(scaled(1))
         check("nodrv_CreateWindow" not in read(log_path),
               "Wine's desktop did not start: " + read(log_path)[-600:])
 
@@ -284,7 +296,7 @@ class Suite:
         process, stop = self.host
         open(stop, "w").close()
         try:
-            process.wait(timeout=15)
+            process.wait(timeout=scaled(15))
         except subprocess.TimeoutExpired:
             process.kill()
         self.host = None
@@ -324,7 +336,7 @@ class Suite:
                     before()
                 self.press(window, key)
             try:
-                status = process.wait(timeout=WINE_TIMEOUT)
+                status = process.wait(timeout=scaled(WINE_TIMEOUT))
             except subprocess.TimeoutExpired:
                 shot = os.path.join(self.work, "launcher-hung.png")
                 self.wine.screenshot(shot)
@@ -345,7 +357,7 @@ class Suite:
                 return self.box_windows(caption) or None
             return "gone" if process.poll() is not None else None
 
-        found = wait_for(shown, timeout)
+        found = wait_for(shown, scaled(timeout))
         if not found or found == "gone":
             trace = read(trace_path)
             errors = [line for line in trace.splitlines() if ":err:" in line][:5]
@@ -355,7 +367,7 @@ class Suite:
                           "Windows programs: %r" % (
                               number, caption, "ended %s" % process.poll() if found else "running",
                               len(boxes(trace)), errors, programs))
-        time.sleep(0.5)  # Wine's box ignores keys until it has settled
+        time.sleep(scaled(0.5))  # Wine's box ignores keys until it has settled
         return found[-1]
 
     def press(self, window, key):
@@ -365,7 +377,7 @@ class Suite:
             self.wine.xdotool("windowfocus", "--sync", window)
             self.wine.xdotool("key", key)
             if wait_for(lambda: window not in self.wine.xdotool("search", "--onlyvisible",
-                                                                 "--name", "."), 5):
+                                                                 "--name", "."), scaled(5)):
                 return
         raise Failure("the prompt did not take the key " + key)
 
@@ -433,7 +445,7 @@ class Scenarios:
         check(r["show"] == 1 and r["parameters"] == "(null)" and r["directory"] == "(null)"
               and r["hwnd"] == 0, "setup request not as expected: %r" % r)
         record = self.s.setup_record(self.arch)
-        check(wait_for(lambda: "cmdline=" in read(record), 30), "the setup did not run")
+        check(wait_for(lambda: "cmdline=" in read(record), scaled(30)), "the setup did not run")
         return record
 
     def assert_no_setup(self, trace):
@@ -531,16 +543,20 @@ class Scenarios:
 
     def removal_fails(self):
         self.s.install("calc")
-        msiexec = os.path.join(self.s.wine.system32(), "msiexec.exe")
-        hidden = msiexec + ".hidden"
-        os.rename(msiexec, hidden)
+        # A 32-bit launcher in a WOW64 prefix gets syswow64's copy.
+        copies = [os.path.join(self.s.wine.prefix, "drive_c", "windows", folder, "msiexec.exe")
+                  for folder in ("system32", "syswow64")]
+        copies = [path for path in copies if os.path.exists(path)]
+        for path in copies:
+            os.rename(path, path + ".hidden")
         try:
             # The shell reports the missing program in a box of its own, which
             # the user dismisses; the launcher then goes on by itself.
             status, trace, _ = self.s.run_launcher([CODES["calc"]],
                                                    answers=[(None, "Return", None)])
         finally:
-            os.rename(hidden, msiexec)
+            for path in copies:
+                os.rename(path + ".hidden", path)
         check(status == 0, "status %d" % status)
         shown = boxes(trace)
         check(len(shown) == 1 and "is running" not in shown[0], "boxes: %r" % shown)
@@ -624,7 +640,13 @@ def main():
     parser.add_argument("--verbose", action="store_true",
                         help="tell what each launcher run asked of Windows")
     parser.add_argument("--screenshot", help="save the first host prompt as this PNG")
+    parser.add_argument("--prefix-template", help="copy this initialised prefix, no wineboot")
+    parser.add_argument("--time-scale", type=float, default=1.0,
+                        help="multiply every time bound (slow, emulated machines)")
+    parser.add_argument("--label", default="", help="put before each result line")
     args = parser.parse_args()
+    global TIME_SCALE
+    TIME_SCALE = args.time_scale
 
     suite = Suite(args)
     if os.path.isdir(suite.wine.prefix):
@@ -633,13 +655,15 @@ def main():
     os.makedirs(args.work)
     suite.screenshot = args.screenshot and os.path.abspath(args.screenshot)
     suite.verbose = args.verbose
+    suite.wine.template = args.prefix_template
+    label = args.label + " " if args.label else ""
     scenarios = Scenarios(suite, args.expect_setup)
     names = args.only or ORDER
     passed = failed = 0
     started = time.monotonic()
     try:
         for tool in (args.wine, args.launcher):
-            check(os.path.isfile(tool), "missing: " + tool)
+            check(os.path.isfile(tool) or shutil.which(tool), "missing: " + tool)
         seconds, attempt = suite.start_wine()
         print("prefix ready in %.1f s%s" % (seconds, " (attempt %d)" % attempt if attempt > 1
                                            else ""), flush=True)
@@ -650,20 +674,20 @@ def main():
                 suite.clear_setup_records()
                 account = getattr(scenarios, name)()
                 passed += 1
-                print("PASS %-26s %5.1f s  %s" % (name, time.monotonic() - t0, account), flush=True)
+                print("%sPASS %-26s %5.1f s  %s" % (label, name, time.monotonic() - t0, account), flush=True)
             except Failure as e:
                 failed += 1
-                print("FAIL %-26s %5.1f s  %s" % (name, time.monotonic() - t0, e), flush=True)
+                print("%sFAIL %-26s %5.1f s  %s" % (label, name, time.monotonic() - t0, e), flush=True)
             finally:
                 suite.stop_host()
                 suite.reset_products()
     except Failure as e:
-        print("SUITE FAILED: %s" % e, flush=True)
+        print("%sSUITE FAILED: %s" % (label, e), flush=True)
         failed += len(names) - passed - failed
     finally:
         suite.wine.close()
-    print("e2e time %.1f s" % (time.monotonic() - started))
-    print("%d passed, %d failed" % (passed, failed))
+    print("%se2e time %.1f s" % (label, time.monotonic() - started))
+    print("%s%d passed, %d failed" % (label, passed, failed))
     return 0 if failed == 0 and passed > 0 else 1
 
 
