@@ -579,49 +579,46 @@ class Scenarios:
         self.assert_setup_started(trace)
         return "no box; removed; setup started; status 0"
 
-
-def planted_files(scenarios):
-    """An msi.dll beside the launcher and an msiexec.exe in the current
-    directory, with Wine told to prefer a DLL found beside the program, as
-    Windows does for msi.dll: neither may ever run."""
-    s = scenarios.s
-    s.install("calc")
-    folder = os.path.join(s.work, "Downloads")
-    os.makedirs(folder, exist_ok=True)
-    launcher = os.path.join(folder, "SetupLauncher.exe")
-    shutil.copy(s.launcher, launcher)
-    shutil.copy(os.path.join(s.fixtures, "msi.dll"), os.path.join(folder, "msi.dll"))
-    shutil.copy(os.path.join(s.fixtures, "e2e_planted_msiexec.exe"),
-                os.path.join(s.media, "msiexec.exe"))
-    dll_marker = os.path.join(folder, "msi.dll.loaded")
-    exe_marker = os.path.join(s.media, "planted-msiexec-ran.txt")
-    prefer_beside = {"WINEDLLOVERRIDES": "mscoree,mshtml=;msi=n,b"}
-    try:
-        # Control: a program that imports msi.dll does load the planted copy.
-        control = os.path.join(folder, "imports-msi.exe")
-        shutil.copy(os.path.join(s.fixtures, "e2e_probe.exe"), control)
-        s.wine.run([control, CODES["calc"]], env_extra=prefer_beside)
-        check(os.path.exists(dll_marker), "control: the planted msi.dll was not loaded at all")
-        os.remove(dll_marker)
-        os.remove(control)
-
-        saved, s.launcher = s.launcher, launcher
+    def planted_files(self):
+        """An msi.dll beside the launcher and an msiexec.exe in the current
+        directory, with Wine told to prefer a DLL found beside the program, as
+        Windows does for msi.dll: neither may ever run."""
+        s = self.s
+        s.install("calc")
+        folder = os.path.join(s.work, "Downloads")
+        os.makedirs(folder, exist_ok=True)
+        launcher = os.path.join(folder, "SetupLauncher.exe")
+        shutil.copy(s.launcher, launcher)
+        shutil.copy(os.path.join(s.fixtures, "msi.dll"), os.path.join(folder, "msi.dll"))
+        shutil.copy(os.path.join(s.fixtures, "e2e_planted_msiexec.exe"),
+                    os.path.join(s.media, "msiexec.exe"))
+        dll_marker = os.path.join(folder, "msi.dll.loaded")
+        exe_marker = os.path.join(s.media, "planted-msiexec-ran.txt")
+        prefer_beside = {"WINEDLLOVERRIDES": "mscoree,mshtml=;msi=n,b"}
         try:
-            status, trace, _ = s.run_launcher([CODES["calc"]], env_extra=prefer_beside)
+            # Control: a program that imports msi.dll does load the planted copy.
+            control = os.path.join(folder, "imports-msi.exe")
+            shutil.copy(os.path.join(s.fixtures, "e2e_probe.exe"), control)
+            s.wine.run([control, CODES["calc"]], env_extra=prefer_beside)
+            check(os.path.exists(dll_marker), "control: the planted msi.dll was not loaded at all")
+            os.remove(dll_marker)
+            os.remove(control)
+
+            saved, s.launcher = s.launcher, launcher
+            try:
+                status, trace, _ = s.run_launcher([CODES["calc"]], env_extra=prefer_beside)
+            finally:
+                s.launcher = saved
         finally:
-            s.launcher = saved
-    finally:
-        os.remove(os.path.join(s.media, "msiexec.exe"))
-    check(status == 0, "status %d" % status)
-    check(not os.path.exists(dll_marker), "the planted msi.dll was loaded")
-    check(not os.path.exists(exe_marker), "the planted msiexec.exe ran")
-    scenarios.assert_removal(trace, CODES["calc"])
-    check(not s.is_installed("calc"), "the product is still installed")
-    scenarios.assert_setup_started(trace)
-    return "planted msi.dll and msiexec.exe never ran; real removal by full path; setup"
+            os.remove(os.path.join(s.media, "msiexec.exe"))
+        check(status == 0, "status %d" % status)
+        check(not os.path.exists(dll_marker), "the planted msi.dll was loaded")
+        check(not os.path.exists(exe_marker), "the planted msiexec.exe ran")
+        self.assert_removal(trace, CODES["calc"])
+        check(not s.is_installed("calc"), "the product is still installed")
+        self.assert_setup_started(trace)
+        return "planted msi.dll and msiexec.exe never ran; real removal by full path; setup"
 
-
-Scenarios.planted_files = planted_files
 
 ORDER = ["no_argument", "fresh_install", "empty_argument", "upgrade_host_not_running",
          "upgrade_host_running", "upgrade_cancel", "removal_fails", "code_outside_catalogue",
