@@ -6,8 +6,8 @@
 void RestrictDllSearchToSystemDirectory() {
   // Looked up at run time: older Windows without the update lack it.
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  const auto setDefaultDllDirectories = BindProc<SetDefaultDllDirectoriesFunction>(
-      GetProcAddress(GetModuleHandleA("kernel32"), "SetDefaultDllDirectories"));
+  const auto setDefaultDllDirectories =
+      BindKernel32Proc<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
   if (setDefaultDllDirectories != nullptr &&
       setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     return;

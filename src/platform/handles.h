@@ -15,3 +15,9 @@ template <typename Function>
 Function BindProc(FARPROC address) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
 }
+
+// A kernel32 function that older Windows may lack, looked up by name.
+template <typename Function>
+Function BindKernel32Proc(LPCSTR name) {
+  return BindProc<Function>(GetProcAddress(GetModuleHandleA("kernel32"), name));
+}

@@ -30,8 +30,7 @@ bool ReadCurrentDirectory(std::string& directory) {
 // looked up at run time because the oldest systems lack it.
 bool IsRunningUnderWow64() {
   using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
-  const auto isWow64Process = BindProc<IsWow64ProcessFunction>(
-      GetProcAddress(GetModuleHandleA("kernel32"), "IsWow64Process"));
+  const auto isWow64Process = BindKernel32Proc<IsWow64ProcessFunction>("IsWow64Process");
   BOOL flag = FALSE;
   if (isWow64Process != nullptr) isWow64Process(GetCurrentProcess(), &flag);
   return flag != FALSE;
