@@ -101,8 +101,6 @@ class Wine:
 
     # -- prefix --
     def make_prefix(self):
-        if os.path.isdir(self.prefix):
-            self.stop_server()
         shutil.rmtree(self.prefix, ignore_errors=True)
         started = time.monotonic()
         if self.template:
@@ -126,13 +124,19 @@ class Wine:
             except subprocess.TimeoutExpired:
                 pass
 
+    def environment(self, debug=None, env_extra=None):
+        """The suite's environment, with a debug channel list and extra
+        variables for one program only."""
+        env = dict(self.env, **(env_extra or {}))
+        if debug:
+            env["WINEDEBUG"] = debug
+        return env
+
     def run(self, args, timeout=None, cwd=None, debug=None, env_extra=None):
         """Runs a Wine program to its end. Output goes to a file, not a pipe:
         Wine's services, started by the first program, inherit its handles
         and would hold a pipe open for the server's whole life."""
-        env = dict(self.env, **(env_extra or {}))
-        if debug:
-            env["WINEDEBUG"] = debug
+        env = self.environment(debug, env_extra)
         timeout = scaled(timeout or WINE_TIMEOUT)
         output = os.path.join(self.work, "wine-output.txt")
         with open(output, "w") as out:
@@ -149,10 +153,8 @@ class Wine:
                               % (timeout, " ".join(args), shot))
         return subprocess.CompletedProcess(args, status, read(output), "")
 
-    def start(self, args, cwd=None, debug=None, stderr=None):
-        env = dict(self.env)
-        if debug:
-            env["WINEDEBUG"] = debug
+    def start(self, args, cwd=None, debug=None, stderr=None, env_extra=None):
+        env = self.environment(debug, env_extra)
         process = subprocess.Popen([self.wine] + args, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
                                    stdout=subprocess.DEVNULL, stderr=stderr or subprocess.DEVNULL)
         self.children.append(process)
@@ -314,7 +316,7 @@ class Suite:
         print("      exit status %d" % status)
 
     # -- one run of the launcher --
-    def run_launcher(self, args, answers=(), cwd=None, env_extra=None, box_timeout=30):
+    def run_launcher(self, args, answers=(), env_extra=None, box_timeout=30):
         """Runs the launcher; answers each box with the next of `answers`, a
         list of (caption, key, before) where `before` runs just before the key
         press."""
@@ -322,14 +324,10 @@ class Suite:
         known = [name for name, code in CODES.items() if list(args[:1]) == [code]]
         installed_before = self.is_installed(known[0]) if known and self.verbose else None
         with open(trace_path, "w") as trace:
-            if env_extra:
-                self.wine.env.update(env_extra)
             started = time.monotonic()
-            process = self.wine.start([self.launcher] + list(args), cwd=cwd or self.media,
-                                      debug="+msgbox,+exec,fixme-all", stderr=trace)
-            if env_extra:
-                for key in env_extra:
-                    self.wine.env.pop(key, None)
+            process = self.wine.start([self.launcher] + list(args), cwd=self.media,
+                                      debug="+msgbox,+exec,fixme-all", stderr=trace,
+                                      env_extra=env_extra)
             for number, (caption, key, before) in enumerate(answers, start=1):
                 window = self.wait_for_box(number, caption, process, trace_path, box_timeout)
                 if before:
@@ -464,6 +462,14 @@ class Scenarios:
         for key, value in expected.items():
             check(r[key] == value, "removal %s was %r, expected %r" % (key, r[key], value))
 
+    def assert_upgraded(self, status, trace, name):
+        """The upgrade road to its end: removed through the elevated request,
+        gone by the installer's own answer, setup started, status 0."""
+        check(status == 0, "status %d" % status)
+        self.assert_removal(trace, CODES[name])
+        check(not self.s.is_installed(name), "the product is still installed")
+        self.assert_setup_started(trace)
+
     def removal_file(self):
         # By full path: a bare name would let the shell find a planted copy.
         return wine_text("C:\\windows\\system32\\msiexec.exe")
@@ -504,11 +510,8 @@ class Scenarios:
     def upgrade_host_not_running(self):
         self.s.install("calc")
         status, trace, _ = self.s.run_launcher([CODES["calc"]])
-        check(status == 0, "status %d" % status)
         check(not boxes(trace), "a box was shown")
-        self.assert_removal(trace, CODES["calc"])
-        check(not self.s.is_installed("calc"), "the product is still installed")
-        self.assert_setup_started(trace)
+        self.assert_upgraded(status, trace, "calc")
         return "no box; removed elevated; setup started; status 0"
 
     def upgrade_host_running(self):
@@ -521,10 +524,7 @@ class Scenarios:
         check(len(shown) == 2, "expected two boxes, saw %d" % len(shown))
         for text in shown:
             self.assert_box(text, "Excel.exe")
-        check(status == 0, "status %d" % status)
-        self.assert_removal(trace, CODES["calc"])
-        check(not self.s.is_installed("calc"), "the product is still installed")
-        self.assert_setup_started(trace)
+        self.assert_upgraded(status, trace, "calc")
         return "box twice while EXCEL.EXE ran, none after it closed; removed; setup; status 0"
 
     def upgrade_cancel(self):
@@ -572,11 +572,8 @@ class Scenarios:
             status, trace, _ = self.s.run_launcher([CODES["other"]])
         finally:
             self.s.stop_host()
-        check(status == 0, "status %d" % status)
         check(not boxes(trace), "a box was shown")
-        self.assert_removal(trace, CODES["other"])
-        check(not self.s.is_installed("other"), "the product is still installed")
-        self.assert_setup_started(trace)
+        self.assert_upgraded(status, trace, "other")
         return "no box; removed; setup started; status 0"
 
     def planted_files(self):
@@ -611,12 +608,9 @@ class Scenarios:
                 s.launcher = saved
         finally:
             os.remove(os.path.join(s.media, "msiexec.exe"))
-        check(status == 0, "status %d" % status)
         check(not os.path.exists(dll_marker), "the planted msi.dll was loaded")
         check(not os.path.exists(exe_marker), "the planted msiexec.exe ran")
-        self.assert_removal(trace, CODES["calc"])
-        check(not s.is_installed("calc"), "the product is still installed")
-        self.assert_setup_started(trace)
+        self.assert_upgraded(status, trace, "calc")
         return "planted msi.dll and msiexec.exe never ran; real removal by full path; setup"
 
 
