@@ -22,7 +22,7 @@ std::string FoldAsciiCase(std::string text) {
 namespace {
 // The field holds at most 259 characters and a zero, but a name is read only
 // up to the end of the field even if the zero is missing.
-std::string ExeFileName(const PROCESSENTRY32& entry) {
+std::string ReadExeFileName(const PROCESSENTRY32& entry) {
   const char* name = entry.szExeFile;
   const void* end = std::memchr(name, '\0', sizeof entry.szExeFile);
   const std::size_t length =
@@ -44,7 +44,7 @@ bool IsProcessRunning(const std::string& name) {
   bool found = false;
   BOOL more = Process32First(snapshot, &entry);
   while (more && !found) {
-    found = FoldAsciiCase(ExeFileName(entry)) == target;
+    found = FoldAsciiCase(ReadExeFileName(entry)) == target;
     if (!found) more = Process32Next(snapshot, &entry);
   }
 

@@ -11,6 +11,7 @@ constexpr DWORD kValueLength = 255;
 constexpr DWORD kValueBufferSize = 256;
 
 using MsiGetProductInfoAFunction = UINT(WINAPI*)(LPCSTR, LPCSTR, LPSTR, LPDWORD);
+ASSERT_SDK_TYPE(MsiGetProductInfoAFunction, MsiGetProductInfoA);
 
 // msi.dll is not one of the DLLs Windows always takes from the system
 // directory: imported or loaded by name, a copy beside the launcher (in a
@@ -19,7 +20,7 @@ using MsiGetProductInfoAFunction = UINT(WINAPI*)(LPCSTR, LPCSTR, LPSTR, LPDWORD)
 HMODULE LoadInstallerLibrary() {
   HMODULE msi = LoadLibraryExA("msi.dll", /*reserved*/ nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (msi == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
-    const std::string path = SystemFilePath("msi.dll");
+    const std::string path = ResolveSystemFilePath("msi.dll");
     if (!path.empty()) {
       msi = LoadLibraryExA(path.c_str(), /*reserved*/ nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     }

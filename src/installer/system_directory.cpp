@@ -7,7 +7,7 @@ std::string JoinPath(const std::string& directory, const char* fileName) {
   return directory + "\\" + fileName;
 }
 
-std::string SystemFilePath(const char* fileName) {
+std::string ResolveSystemFilePath(const char* fileName) {
   char directory[MAX_PATH];
   const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
   // 0 is failure; MAX_PATH or more is the size a larger buffer would need.

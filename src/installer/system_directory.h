@@ -9,4 +9,4 @@ std::string JoinPath(const std::string& directory, const char* fileName);
 
 // The full path of a file in the system directory; empty when the directory
 // cannot be read.
-std::string SystemFilePath(const char* fileName);
+std::string ResolveSystemFilePath(const char* fileName);

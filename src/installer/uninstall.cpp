@@ -20,7 +20,7 @@ void UninstallProduct(const std::string& code) {
 
   // This program runs elevated: the shell must not find a bare "msiexec.exe"
   // in the current directory first.
-  const std::string program = SystemFilePath("msiexec.exe");
+  const std::string program = ResolveSystemFilePath("msiexec.exe");
   if (program.empty()) return;
 
   const std::string parameters = BuildRemovalParameters(code);

@@ -3,14 +3,23 @@
 #include "platform/handles.h"
 #include "platform/win32.h"
 
+namespace {
+using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+ASSERT_SDK_TYPE(SetDefaultDllDirectoriesFunction, SetDefaultDllDirectories);
+using SetDllDirectoryAFunction = BOOL(WINAPI*)(LPCSTR);
+ASSERT_SDK_TYPE(SetDllDirectoryAFunction, SetDllDirectoryA);
+}  // namespace
+
 void RestrictDllSearchToSystemDirectory() {
-  // Looked up at run time: older Windows without the update lack it.
-  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+  // Both are looked up at run time: imported, either would keep the loader
+  // from starting the exe at all on the oldest Windows it serves (the first
+  // needs Windows 7 with its update, the second XP SP1).
   const auto setDefaultDllDirectories =
       BindKernel32Proc<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
   if (setDefaultDllDirectories != nullptr &&
       setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     return;
   }
-  SetDllDirectoryA("");
+  const auto setDllDirectoryA = BindKernel32Proc<SetDllDirectoryAFunction>("SetDllDirectoryA");
+  if (setDllDirectoryA != nullptr) setDllDirectoryA("");
 }

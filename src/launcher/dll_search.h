@@ -3,5 +3,6 @@
 #pragma once
 
 // Restricts later DLL loads to the system directory; where Windows lacks that
-// switch, at least takes the current directory out of the search.
+// switch, at least takes the current directory out of the search; where it
+// lacks that too, changes nothing.
 void RestrictDllSearchToSystemDirectory();

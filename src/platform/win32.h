@@ -9,6 +9,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <msi.h>  // declarations only: msi.dll is bound at run time
 #include <shellapi.h>
 #include <tlhelp32.h>
 
@@ -52,6 +53,7 @@ using FARPROC = std::intptr_t (*)();
 
 #define ERROR_SUCCESS 0u
 #define ERROR_INVALID_PARAMETER 87u
+#define ERROR_MORE_DATA 234u
 #define ERROR_UNKNOWN_PRODUCT 1605u
 
 #define TH32CS_SNAPPROCESS 0x00000002u
@@ -118,7 +120,6 @@ HANDLE GetCurrentProcess();
 HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE reserved, DWORD flags);
 BOOL FreeLibrary(HMODULE module);
 DWORD GetLastError();
-BOOL SetDllDirectoryA(LPCSTR pathName);
 
 // user32
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

@@ -6,6 +6,9 @@
 namespace {
 constexpr DWORD kDirectoryBufferLength = 250;
 
+using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+ASSERT_SDK_TYPE(IsWow64ProcessFunction, IsWow64Process);
+
 // Reads the current directory. A directory longer than the usual buffer is
 // read again into one of the size the platform asked for; a path is never
 // built from a buffer the platform did not fill.
@@ -29,7 +32,6 @@ bool ReadCurrentDirectory(std::string& directory) {
 // A 32-bit process on 64-bit Windows runs under WOW64. IsWow64Process is
 // looked up at run time because the oldest systems lack it.
 bool IsRunningUnderWow64() {
-  using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
   const auto isWow64Process = BindKernel32Proc<IsWow64ProcessFunction>("IsWow64Process");
   BOOL flag = FALSE;
   if (isWow64Process != nullptr) isWow64Process(GetCurrentProcess(), &flag);

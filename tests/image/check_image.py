@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Checks of the built launcher image: what Windows sees before any code runs.
 
-Usage: check_image.py EXE --machine x86|AMD64
+Usage: check_image.py EXE --machine x86|AMD64 --version A.B.C.D
 """
 import os
 import sys
@@ -10,14 +10,26 @@ import xml.etree.ElementTree as ET
 
 import pefile
 
-EXE = None
-MACHINE = None
+EXE = MACHINE = VERSION = None
 HERE = os.path.dirname(os.path.abspath(__file__))
 MANIFEST_SOURCE = os.path.join(HERE, "..", "..", "src", "resources", "SetupLauncher.manifest")
 
 # DLLs that every supported Windows ships; anything else would have to travel
 # with the exe.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msvcrt.dll", "advapi32.dll"}
+
+# The launcher's own calls and those of the statically linked C and C++
+# runtime, each in kernel32 since Windows 2000.
+WINDOWS_2000_KERNEL32 = {
+    "CloseHandle", "CreateSemaphoreW", "CreateToolhelp32Snapshot", "DeleteCriticalSection",
+    "EnterCriticalSection", "FreeLibrary", "GetCurrentDirectoryA", "GetCurrentProcess",
+    "GetCurrentThreadId", "GetLastError", "GetModuleHandleA", "GetModuleHandleW", "GetProcAddress",
+    "GetStartupInfoA", "GetSystemDirectoryA", "InitializeCriticalSection", "IsDBCSLeadByteEx",
+    "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryExA", "LoadLibraryW",
+    "MultiByteToWideChar", "Process32First", "Process32Next", "ReleaseSemaphore", "SetLastError",
+    "SetUnhandledExceptionFilter", "Sleep", "TlsAlloc", "TlsFree", "TlsGetValue", "TlsSetValue",
+    "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WideCharToMultiByte",
+}
 
 RT_MANIFEST = 24
 RT_VERSION = 16
@@ -57,7 +69,7 @@ class Image(unittest.TestCase):
         if MACHINE == "x86":
             self.assertEqual(0x10B, self.pe.OPTIONAL_HEADER.Magic)  # PE32, not PE32+
 
-    def test_manifest_is_exactly_the_trust_block(self):
+    def test_manifest_is_the_trust_block_and_the_utf8_code_page(self):
         manifests = self.resource(RT_MANIFEST)
         self.assertEqual(1, len(manifests), "one application manifest")
         resource_id, data = manifests[0]
@@ -66,18 +78,26 @@ class Image(unittest.TestCase):
             self.assertEqual(f.read(), data)
 
         asm1, asm3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
+        ws2019 = "{http://schemas.microsoft.com/SMI/2019/WindowsSettings}"
         root = ET.fromstring(data)
         self.assertEqual(asm1 + "assembly", root.tag)
-        self.assertEqual([asm3 + "trustInfo"], [child.tag for child in root])
-        levels = root.findall(f".//{asm3}requestedExecutionLevel")
-        self.assertEqual(1, len(levels))
-        self.assertEqual({"level": "asInvoker", "uiAccess": "false"}, levels[0].attrib)
+        self.assertEqual([asm3 + "trustInfo", asm3 + "application"], [child.tag for child in root])
+        trust, application = list(root)
+        self.assertEqual([asm3 + "security", asm3 + "requestedPrivileges",
+                          asm3 + "requestedExecutionLevel"], [e.tag for e in trust.iter()][1:])
+        self.assertEqual({"level": "asInvoker", "uiAccess": "false"},
+                         trust.find(f".//{asm3}requestedExecutionLevel").attrib)
+        # Narrow calls lossless on Windows 10 1903 and later; older ones ignore it.
+        self.assertEqual([asm3 + "windowsSettings", ws2019 + "activeCodePage"],
+                         [e.tag for e in application.iter()][1:])
+        self.assertEqual("UTF-8", application.find(f".//{ws2019}activeCodePage").text)
 
     def test_version_resource(self):
         self.assertEqual(1, len(self.resource(RT_VERSION)))
         fixed = self.pe.VS_FIXEDFILEINFO[0]
-        self.assertEqual((0x00010000, 0x00000004), (fixed.FileVersionMS, fixed.FileVersionLS))
-        self.assertEqual((0x00010000, 0x00000004),
+        a, b, c, d = (int(part) for part in VERSION.split("."))
+        self.assertEqual((a << 16 | b, c << 16 | d), (fixed.FileVersionMS, fixed.FileVersionLS))
+        self.assertEqual((a << 16 | b, c << 16 | d),
                          (fixed.ProductVersionMS, fixed.ProductVersionLS))
         self.assertEqual(0x00040004, fixed.FileOS)  # VOS_NT_WINDOWS32
         self.assertEqual(0x1, fixed.FileType)  # VFT_APP
@@ -93,8 +113,8 @@ class Image(unittest.TestCase):
         strings = tables[0].entries
         for key in (b"CompanyName", b"FileDescription", b"ProductName", b"LegalCopyright"):
             self.assertTrue(strings.get(key), key)
-        self.assertEqual(b"1.0.0.4", strings[b"FileVersion"])
-        self.assertEqual(b"1.0.0.4", strings[b"ProductVersion"])
+        self.assertEqual(VERSION.encode(), strings[b"FileVersion"])
+        self.assertEqual(VERSION.encode(), strings[b"ProductVersion"])
 
     def test_imports_only_windows_dlls(self):
         foreign = set(self.imports) - SYSTEM_DLLS
@@ -104,21 +124,27 @@ class Image(unittest.TestCase):
         needed = {
             "kernel32.dll": {"GetCurrentDirectoryA", "GetModuleHandleA", "GetProcAddress",
                              "GetCurrentProcess", "CreateToolhelp32Snapshot", "Process32First",
-                             "Process32Next", "WaitForSingleObject", "CloseHandle"},
+                             "Process32Next", "WaitForSingleObject", "CloseHandle",
+                             "LoadLibraryExA", "FreeLibrary", "GetSystemDirectoryA", "GetLastError"},
             "shell32.dll": {"ShellExecuteA", "ShellExecuteExA"},
             "user32.dll": {"MessageBoxA"},
         }
-        needed["kernel32.dll"] |= {"LoadLibraryExA", "FreeLibrary", "GetSystemDirectoryA",
-                                   "SetDllDirectoryA", "GetLastError"}
         for dll, functions in needed.items():
             self.assertLessEqual(functions, self.imports.get(dll, set()), dll)
+
+    def test_kernel32_imports_exist_since_windows_2000(self):
+        # The loader refuses the whole exe if one import is missing, so a new
+        # one is a decision: newer functions are looked up at run time.
+        if MACHINE != "x86":
+            self.skipTest("64-bit Windows has all of them")
+        self.assertEqual(WINDOWS_2000_KERNEL32, self.imports["kernel32.dll"])
 
     def test_installer_library_is_bound_at_run_time(self):
         # An imported msi.dll would be looked for beside the exe first.
         self.assertNotIn("msi.dll", self.imports)
         everything = set().union(*self.imports.values())
-        self.assertNotIn("MsiGetProductInfoA", everything)
-        self.assertNotIn("SetDefaultDllDirectories", everything)
+        for name in ("MsiGetProductInfoA", "SetDefaultDllDirectories", "SetDllDirectoryA"):
+            self.assertNotIn(name, everything)
 
     def test_hardening_flags(self):
         flags = self.pe.OPTIONAL_HEADER.DllCharacteristics
@@ -148,5 +174,6 @@ class Image(unittest.TestCase):
 
 if __name__ == "__main__":
     EXE = sys.argv[1]
-    MACHINE = sys.argv[sys.argv.index("--machine") + 1] if "--machine" in sys.argv else "x86"
+    MACHINE = sys.argv[sys.argv.index("--machine") + 1]
+    VERSION = sys.argv[sys.argv.index("--version") + 1]
     unittest.main(argv=[sys.argv[0], "-v"])

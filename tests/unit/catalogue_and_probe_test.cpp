@@ -59,6 +59,12 @@ TEST(Probe, AsksForTheInstalledNameWithLength255) {
   };
   EXPECT_EQ(expected, CallsStartingWith("MsiGetProductInfoA"));
   EXPECT_EQ(0, Fake().loadedModules);
+
+  // 254 characters and the terminator fit; one more is ERROR_MORE_DATA.
+  w.installedName = std::string(254, 'n');
+  EXPECT_TRUE(IsProductInstalled("{A}"));
+  w.installedName += 'n';
+  EXPECT_FALSE(IsProductInstalled("{A}"));
 }
 
 TEST(Probe, LoadsMsiFromTheSystemDirectoryOnly) {

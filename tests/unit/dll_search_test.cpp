@@ -1,21 +1,54 @@
-// Restricting DLL loads to the system directory, with the fallback for
-// Windows that lacks SetDefaultDllDirectories.
+// Restricting DLL loads to the system directory, with the fallbacks for
+// Windows that lacks or refuses SetDefaultDllDirectories.
 #include <gtest/gtest.h>
 
 #include "fake_windows.h"
 #include "launcher/dll_search.h"
 
+namespace {
+const std::vector<std::string> kLookUpBoth = {
+    "GetProcAddress(0x7000, \"SetDefaultDllDirectories\")",
+    "GetProcAddress(0x7000, \"SetDllDirectoryA\")",
+};
+
+// The lookups and the calls a run makes, in order.
+std::vector<std::string> SearchCalls() {
+  std::vector<std::string> calls;
+  for (const std::string& c : Fake().calls)
+    if (c.rfind("GetModuleHandleA", 0) != 0) calls.push_back(c);
+  return calls;
+}
+}  // namespace
+
 TEST(DllSearch, SystemDirectoryOnlyWhereWindowsCanDoIt) {
   ResetFake();
   RestrictDllSearchToSystemDirectory();
-  EXPECT_EQ(std::vector<std::string>{"SetDefaultDllDirectories(0x800)"},
-            CallsStartingWith("SetDefault"));
-  EXPECT_TRUE(CallsStartingWith("SetDllDirectoryA").empty());
+  EXPECT_EQ((std::vector<std::string>{"GetProcAddress(0x7000, \"SetDefaultDllDirectories\")",
+                                      "SetDefaultDllDirectories(0x800)"}),
+            SearchCalls());
 }
 
 TEST(DllSearch, OtherwiseTakesTheCurrentDirectoryOut) {
+  // Windows without the switch.
   FakeWorld& w = ResetFake();
   w.hasSetDefaultDllDirectories = false;
   RestrictDllSearchToSystemDirectory();
-  EXPECT_EQ(std::vector<std::string>{"SetDllDirectoryA(\"\")"}, CallsStartingWith("SetDllDirectoryA"));
+  EXPECT_EQ((std::vector<std::string>{kLookUpBoth[0], kLookUpBoth[1], "SetDllDirectoryA(\"\")"}),
+            SearchCalls());
+
+  // The switch exists but refuses.
+  w = ResetFake();
+  w.setDefaultDllDirectoriesFails = true;
+  RestrictDllSearchToSystemDirectory();
+  EXPECT_EQ((std::vector<std::string>{kLookUpBoth[0], "SetDefaultDllDirectories(0x800)",
+                                      kLookUpBoth[1], "SetDllDirectoryA(\"\")"}),
+            SearchCalls());
+}
+
+TEST(DllSearch, OldestWindowsHasNeitherAndGoesOn) {
+  FakeWorld& w = ResetFake();
+  w.hasSetDefaultDllDirectories = false;
+  w.hasSetDllDirectoryA = false;
+  RestrictDllSearchToSystemDirectory();
+  EXPECT_EQ(kLookUpBoth, SearchCalls());
 }

@@ -50,6 +50,11 @@ BOOL FillEntry(HANDLE snapshot, PROCESSENTRY32* entry, bool first) {
 
 BOOL FakeSetDefaultDllDirectories(DWORD flags) {
   Record("SetDefaultDllDirectories(" + Hex(flags) + ")");
+  return state.world.setDefaultDllDirectoriesFails ? FALSE : TRUE;
+}
+
+BOOL FakeSetDllDirectoryA(LPCSTR pathName) {
+  Record("SetDllDirectoryA(" + Text(pathName) + ")");
   return TRUE;
 }
 
@@ -58,9 +63,15 @@ UINT FakeMsiGetProductInfoA(LPCSTR product, LPCSTR attribute, LPSTR valueBuffer,
   Record("MsiGetProductInfoA(" + Text(product) + ", " + Text(attribute) + ", " +
          std::to_string(*valueLength) + ")");
   if (state.world.installed.count(product) == 0) return state.world.notInstalledAnswer;
-  // Fill the whole length the caller offered, as the installer may.
-  std::memset(valueBuffer, 'N', *valueLength);
-  valueBuffer[*valueLength - 1] = '\0';
+  // Like the installer: a name that does not fit with its terminator is not
+  // written, and the length it would need comes back.
+  const std::string& name = state.world.installedName;
+  if (name.size() >= *valueLength) {
+    *valueLength = static_cast<DWORD>(name.size());
+    return ERROR_MORE_DATA;
+  }
+  std::memcpy(valueBuffer, name.c_str(), name.size() + 1);
+  *valueLength = static_cast<DWORD>(name.size());
   return ERROR_SUCCESS;
 }
 
@@ -161,6 +172,8 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
     return AsProc(&FakeIsWow64Process);
   if (module == kKernel32 && name == "SetDefaultDllDirectories" && w.hasSetDefaultDllDirectories)
     return AsProc(&FakeSetDefaultDllDirectories);
+  if (module == kKernel32 && name == "SetDllDirectoryA" && w.hasSetDllDirectoryA)
+    return AsProc(&FakeSetDllDirectoryA);
   if (module == kMsi && name == "MsiGetProductInfoA" && w.msiExportsQuery)
     return AsProc(&FakeMsiGetProductInfoA);
   return nullptr;
@@ -198,11 +211,6 @@ BOOL FreeLibrary(HMODULE module) {
 
 DWORD GetLastError() { return state.lastError; }
 
-BOOL SetDllDirectoryA(LPCSTR pathName) {
-  Record("SetDllDirectoryA(" + Text(pathName) + ")");
-  return TRUE;
-}
-
 // ---- user32 ----
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
@@ -224,6 +232,10 @@ BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info) {
   Record("ShellExecuteExA(" + Text(info->lpVerb) + ", " + Text(info->lpFile) + ", " +
          Text(info->lpParameters) + ")");
   if (state.world.elevationDeclined) return FALSE;
+  if (state.world.removalHandleInvalid) {
+    info->hProcess = INVALID_HANDLE_VALUE;
+    return TRUE;
+  }
   info->hProcess = NewHandle();
   if (state.world.removalTakes) state.world.installed.clear();
   return TRUE;

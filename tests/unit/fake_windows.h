@@ -18,16 +18,20 @@ struct BoxReply {
 };
 
 struct FakeWorld {
-  // Windows Installer: products installed, and the answer for any other code.
+  // Windows Installer: products installed, the name it holds for each, and
+  // the answer for any other code.
   std::set<std::string> installed;
+  std::string installedName = "Sample Product";
   UINT notInstalledAnswer = ERROR_UNKNOWN_PRODUCT;
 
   // DLL loading: the search flags (missing on old Windows), msi.dll in the
-  // system directory, its export, SetDefaultDllDirectories.
+  // system directory, its export, the two switches of the DLL search.
   bool searchFlagsSupported = true;
   bool msiDllPresent = true;
   bool msiExportsQuery = true;
   bool hasSetDefaultDllDirectories = true;
+  bool setDefaultDllDirectoriesFails = false;
+  bool hasSetDllDirectoryA = true;
   bool systemDirectoryFails = false;
 
   // Processes, by the name toolhelp reports.
@@ -37,8 +41,10 @@ struct FakeWorld {
   // The user's answers to successive boxes; an empty queue is a test error.
   std::deque<BoxReply> boxReplies;
 
-  // Shell: elevation accepted or declined, and whether the removal takes.
+  // Shell: elevation accepted or declined, a process handle that is
+  // INVALID_HANDLE_VALUE, and whether the removal takes.
   bool elevationDeclined = false;
+  bool removalHandleInvalid = false;
   bool removalTakes = true;
 
   // Current directory: readable, or not at all; growing between two reads.

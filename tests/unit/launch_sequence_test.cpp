@@ -95,6 +95,29 @@ TEST(FreshInstall, AnyProbeFailureReadsAsNotInstalled) {
   EXPECT_EQ(1u, SetupStarts());
 }
 
+TEST(FreshInstall, InstalledNameTooLongForTheBufferReadsAsNotInstalled) {
+  FakeWorld& w = ResetFake();
+  w.installed = {kExcel};
+  w.installedName = std::string(255, 'n');  // the installer answers ERROR_MORE_DATA
+  w.processes = {"Excel.exe"};
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(kRestrictDllSearch + ProbeCalls(kExcel) + kSetupCalls, Fake().calls);
+}
+
+TEST(FreshInstall, OldestWindowsRunsWithoutTheNewerFunctions) {
+  // No DLL search switches, no search flags, no IsWow64Process.
+  FakeWorld& w = ResetFake();
+  w.hasSetDefaultDllDirectories = false;
+  w.hasSetDllDirectoryA = false;
+  w.searchFlagsSupported = false;
+  w.hasIsWow64Process = false;
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kWord}));
+  EXPECT_TRUE(CallsStartingWith("SetD").empty());
+  EXPECT_EQ(2u, CallsStartingWith("LoadLibraryExA").size());
+  EXPECT_EQ(1u, CallsStartingWith("MsiGetProductInfoA").size());
+  EXPECT_EQ(kSetupX86, Fake().calls.back());
+}
+
 TEST(Upgrade, HostNotRunningRemovesWithoutPromptThenStartsSetup) {
   FakeWorld& w = ResetFake();
   w.installed = {kExcel};

@@ -59,6 +59,15 @@ TEST(Uninstall, DeclinedElevationLeavesNothingToWaitFor) {
   EXPECT_EQ(1u, Fake().shellExRequests.size());
 }
 
+TEST(Uninstall, InvalidHandleIsNeitherWaitedOnNorClosed) {
+  FakeWorld& w = ResetFake();
+  w.removalHandleInvalid = true;
+  UninstallProduct(kExcel);
+  EXPECT_EQ(1u, Fake().shellExRequests.size());
+  EXPECT_TRUE(CallsStartingWith("WaitForSingleObject").empty());
+  EXPECT_TRUE(CallsStartingWith("CloseHandle").empty());
+}
+
 TEST(Uninstall, UnreadableSystemDirectoryStartsNothing) {
   FakeWorld& w = ResetFake();
   w.systemDirectoryFails = true;
