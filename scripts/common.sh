@@ -1,4 +1,4 @@
-# Shared by the project's commands: packages, presets, the Python with pefile.
+# Shared by the project's commands: the package lists, presets.
 # shellcheck shell=bash
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_PACKAGES=(cmake ninja-build g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64
@@ -6,9 +6,10 @@ BUILD_PACKAGES=(cmake ninja-build g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-
                 python3 python3-pefile)
 # Running the twin end to end under Wine, answering its box through Xvfb.
 WINE_PACKAGES=(wine wine64 msitools wixl xvfb xdotool imagemagick x11-apps)
-# The emulated machine that runs the shipped 32-bit exe.
+# The emulated machine that runs the shipped 32-bit exe, and what its guest
+# needs: Wine with its 32-bit part, a display, key presses, the harness.
 VM_PACKAGES=(qemu-system-x86 debootstrap e2fsprogs)
-SYSTEM_PYTHON=/usr/bin/python3
+GUEST_PACKAGES=(wine wine32:i386 wine64 xvfb xdotool python3 procps)
 
 ensure_packages() { bash "$ROOT/scripts/ensure-packages.sh" "$@"; }
 

@@ -19,7 +19,7 @@ trap 'rm -rf "$work"' EXIT
 payload="$work/payload"
 mkdir -p "$payload/fixtures"
 cp "$build/SetupLauncher.exe" "$payload/"
-cp "$root/tests/e2e/run_e2e.py" "$root/tests/vm/run-in-guest.sh" "$payload/"
+cp "$root"/tests/e2e/*.py "$root/tests/vm/run-in-guest.sh" "$payload/"
 cp "$build"/tests/e2e/fixtures/*.exe "$build"/tests/e2e/fixtures/*.msi \
    "$build"/tests/e2e/fixtures/msi.dll "$payload/fixtures/"
 cp "$payload/run-in-guest.sh" "$payload/run.sh"

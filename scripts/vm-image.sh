@@ -5,18 +5,20 @@
 # under a folder keyed by this script's version and the guest's packages, so a
 # second run costs nothing. Prints the cache folder on its last line.
 #
-# The disk already holds two initialised Wine prefixes (a default WOW64 one
-# and a 32-bit-only one), because initialising a prefix under emulation takes
-# minutes and each test run would otherwise pay for it again.
+# The disk already holds two initialised Wine prefixes (tests/vm/prepare-prefixes.sh),
+# so the key also covers the guest's scripts and the harness's prefix maker.
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 
-IMAGE_VERSION=3
-GUEST_PACKAGES="wine wine32:i386 wine64 xvfb xdotool python3 procps"
+IMAGE_VERSION=4
 BOOT_PACKAGES="linux-image-amd64,systemd-sysv,udev,kmod"
 
-here=$(cd "$(dirname "$0")" && pwd)
+here="$ROOT/scripts"
+guest_files=("$ROOT/tests/vm/guest-init.sh" "$ROOT/tests/vm/prepare-prefixes.sh"
+             "$ROOT/tests/e2e/session.py")
 cache_root=${SETUP_LAUNCHER_VM_CACHE:-/var/cache/setup-launcher-vm}
-key=$(printf '%s\n' "$IMAGE_VERSION" "$GUEST_PACKAGES" "$BOOT_PACKAGES" | sha256sum | cut -c1-16)
+key=$( (printf '%s\n' "$IMAGE_VERSION" "${GUEST_PACKAGES[*]}" "$BOOT_PACKAGES"; cat "${guest_files[@]}") |
+      sha256sum | cut -c1-16)
 cache="$cache_root/$key"
 
 if [ -f "$cache/ready" ]; then
@@ -24,7 +26,7 @@ if [ -f "$cache/ready" ]; then
   exit 0
 fi
 
-bash "$here/ensure-packages.sh" debootstrap qemu-system-x86 e2fsprogs >&2
+ensure_packages "${VM_PACKAGES[@]}" >&2
 
 mirror=${DEBIAN_MIRROR:-$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)}
 [ -n "$mirror" ] || mirror=$(awk '$1 == "deb" {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
@@ -52,7 +54,7 @@ chroot "$rootfs" /bin/sh -c "
   set -e
   dpkg --add-architecture i386
   apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $GUEST_PACKAGES
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends ${GUEST_PACKAGES[*]}
   apt-get clean
 " >>"$log" 2>&1 || { tail -n 30 "$log" >&2; exit 1; }
 umount "$rootfs/proc"
@@ -60,29 +62,18 @@ echo "vm-image: guest packages done after $(( $(date +%s) - start )) s" >&2
 
 echo setup-launcher-vm > "$rootfs/etc/hostname"
 printf '/dev/vda / ext4 rw 0 1\n' > "$rootfs/etc/fstab"
-install -m 0755 "$here/../tests/vm/guest-init.sh" "$rootfs/sbin/guest-init"
+install -m 0755 "$ROOT/tests/vm/guest-init.sh" "$rootfs/sbin/guest-init"
 cp "$rootfs"/boot/vmlinuz-* "$work/vmlinuz"
 cp "$rootfs"/boot/initrd.img-* "$work/initrd.img"
 
 mkfs.ext4 -q -d "$rootfs" -F "$work/disk.img" 10G >>"$log" 2>&1
 rm -rf "$rootfs"
 
-# First boot: initialise both prefixes on the disk itself.
+# First boot: make both prefixes on the disk itself.
 payload="$work/payload"
 mkdir -p "$payload"
-cat > "$payload/run.sh" <<'EOF'
-#!/bin/sh
-export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all HOME=/root
-for p in wow64 win32; do
-  t0=$(date +%s)
-  if [ "$p" = win32 ]; then export WINEARCH=win32; else unset WINEARCH; fi
-  WINEPREFIX=/root/prefix-$p wineboot -i >/dev/null 2>&1
-  WINEPREFIX=/root/prefix-$p wineserver -w
-  echo "prefix $p: $( [ -f /root/prefix-$p/system.reg ] && echo ready || echo missing ) in $(( $(date +%s) - t0 )) s"
-done
-[ -f /root/prefix-wow64/system.reg ] && [ -f /root/prefix-win32/system.reg ] && echo "PREPARE OK"
-sync
-EOF
+cp "$ROOT"/tests/e2e/*.py "$payload/"
+cp "$ROOT/tests/vm/prepare-prefixes.sh" "$payload/run.sh"
 mkfs.ext4 -q -d "$payload" -F "$work/payload.img" 64M
 out=$(bash "$here/vm-boot.sh" "$work" "$work/payload.img" 1500 rw | tee -a "$log")
 echo "$out" | grep -E '^prefix ' >&2 || true

@@ -1,0 +1,220 @@
+"""The scenarios, each registered once by @scenario, in the order they run: each
+acts on the bench (b), checks the run (x), and returns an account for the log."""
+import os
+import shutil
+import time
+
+from bench import CODES
+from session import DLL_OVERRIDES, check, read, unix_to_wine, wait_for
+from traces import boxes, requests_with_verb, shell_requests
+
+SCENARIOS = {}
+
+
+def scenario(function):
+    SCENARIOS[function.__name__] = function
+    return function
+
+
+class Checks:
+    """What a run must have done where the launcher must choose `arch`."""
+
+    def __init__(self, bench, arch):
+        self.bench, self.arch = bench, arch
+
+    def setup_started(self, trace, media=None):
+        media = media or self.bench.media
+        path = unix_to_wine(os.path.join(media, self.arch, "Setup.exe"))
+        requests = requests_with_verb(trace, "open")
+        check(len(requests) == 1, "expected one setup request, saw %d" % len(requests))
+        r, quoted = requests[0], '"%s"' % path
+        # Wine prints a few hundred characters of a text at most.
+        check(r["file"] == quoted or not r["whole"] and quoted.startswith(r["file"]),
+              "setup file was %r, expected %r" % (r["file"], quoted))
+        check((r["show"], r["parameters"], r["directory"], r["hwnd"]) == (1, None, None, 0),
+              "setup request not as expected: %r" % r)
+        record = self.bench.setup_record(media, self.arch)
+        check(wait_for(lambda: "cmdline=" in read(record), self.bench.wine.scaled(30)),
+              "the setup did not run")
+        check("path=%s\n" % path in read(record), "the setup ran from elsewhere: " + read(record))
+        return read(record)
+
+    def no_setup(self, trace):
+        check(not requests_with_verb(trace, "open"), "a setup request was made")
+        time.sleep(0.2)
+        check(not any(os.path.exists(self.bench.setup_record(self.bench.media, arch))
+                      for arch in ("x86", "x64")), "a setup ran")
+
+    def removal(self, trace, code):
+        requests = requests_with_verb(trace, "runas")
+        check(len(requests) == 1, "expected one removal request, saw %d" % len(requests))
+        # By full path: a bare name would let the shell find a planted copy.
+        expected = {"mask": 0x240, "hwnd": 0, "file": "C:\\windows\\system32\\msiexec.exe",
+                    "parameters": " /uninstall %s /passive /promptrestart REBOOT=ReallySuppress"
+                    % code, "directory": None, "show": 2}
+        check({key: requests[0][key] for key in expected} == expected, "removal: %r" % requests[0])
+
+    def upgraded(self, status, trace, name):
+        """Removed by the elevated request, gone by the installer's answer, set up."""
+        check(status == 0, "status %d" % status)
+        self.removal(trace, CODES[name])
+        check(not self.bench.is_installed(name), "the product is still installed")
+        self.setup_started(trace)
+
+    @staticmethod
+    def boxes(trace, host, count):
+        texts = boxes(trace)
+        check(texts == ["%s is running.\n\nPlease close %s to progress." % (host, host)] * count,
+              "expected %d prompts for %s, saw %r" % (count, host, texts))
+
+
+@scenario
+def no_argument(b, x):
+    status, trace, _ = b.run_launcher([])
+    check(status == 0 and not boxes(trace) and not shell_requests(trace),
+          "status %d, boxes %r, shell requests %r" % (status, boxes(trace), shell_requests(trace)))
+    x.no_setup(trace)
+    return "status 0, no box, no shell request, no setup"
+
+
+@scenario
+def fresh_install(b, x):
+    status, trace, elapsed = b.run_launcher([CODES["calc"]])
+    check(status == 0, "status %d" % status)
+    check(not boxes(trace) and not requests_with_verb(trace, "runas"), "upgrade road taken")
+    # The launcher has ended; the setup, which lives 4 s, must still run.
+    check("ended" not in x.setup_started(trace), "the launcher waited for the setup")
+    return "setup %s started, launcher ended first (%.1f s), status 0" % (x.arch, elapsed)
+
+
+@scenario
+def folder_outside_the_code_page(b, x):
+    # Cyrillic and Polish letters that code page 1252 cannot spell, and a blank.
+    media = b.make_media(os.path.join(b.wine.work, "Установка Łódź"))
+    status, trace, _ = b.run_launcher([CODES["calc"]], media=media)
+    check(status == 0, "status %d" % status)
+    x.setup_started(trace, media)
+    return "setup started from exactly %s" % os.path.basename(media)
+
+
+@scenario
+def folder_longer_than_250_bytes(b, x):
+    # Under 260 characters, over 250 bytes in UTF-8: longer than the
+    # launcher's first read of the current directory.
+    base = len(unix_to_wine(b.wine.work))
+    letters = min((300 - base) // 2 + 1, 240 - base)
+    check(base + 2 * letters > 250, "the work folder is too long for this scenario")
+    media = b.make_media(os.path.join(b.wine.work, *["Ж" * 100] * (letters // 100),
+                                      "Ж" * (letters % 100)))
+    status, trace, _ = b.run_launcher([CODES["calc"]], media=media)
+    check(status == 0, "status %d" % status)
+    x.setup_started(trace, media)
+    folder = unix_to_wine(media)
+    return "setup started from a folder of %d characters, %d bytes" % (
+        len(folder), len(folder.encode()))
+
+
+@scenario
+def empty_argument(b, x):
+    status, trace, _ = b.run_launcher([""])
+    check(status == 0 and not requests_with_verb(trace, "runas"), "status %d, removal" % status)
+    x.setup_started(trace)
+    return "probe answered not installed for the empty code; setup started; status 0"
+
+
+@scenario
+def upgrade_host_not_running(b, x):
+    b.install("calc")
+    status, trace, _ = b.run_launcher([CODES["calc"]])
+    x.boxes(trace, "Excel.exe", 0)
+    x.upgraded(status, trace, "calc")
+    return "no box; removed elevated; setup started; status 0"
+
+
+@scenario
+def upgrade_host_running(b, x):
+    b.install("calc")
+    b.start_host("EXCEL.EXE")
+    answers = [("Tessacalc", "Return", b.on_prompt),
+               ("Tessacalc", "Return", lambda _: b.stop_host())]
+    status, trace, _ = b.run_launcher([CODES["calc"]], answers=answers)
+    x.boxes(trace, "Excel.exe", 2)
+    x.upgraded(status, trace, "calc")
+    return "box twice while EXCEL.EXE ran, none after it closed; removed; setup; status 0"
+
+
+@scenario
+def upgrade_cancel(b, x):
+    b.install("word")
+    b.start_host("winword.EXE")
+    status, trace, _ = b.run_launcher([CODES["word"]], answers=[("Tessawrite", "Escape", None)])
+    check(status == 1, "status %d" % status)
+    x.boxes(trace, "WinWord.exe", 1)
+    check(not requests_with_verb(trace, "runas"), "a removal was requested")
+    check(b.is_installed("word"), "the product was removed")
+    x.no_setup(trace)
+    return "Escape at the prompt: status 1, product kept, no removal, no setup"
+
+
+@scenario
+def removal_fails(b, x):
+    b.install("calc")
+    # A 32-bit launcher in a WOW64 prefix gets syswow64's copy.
+    copies = [path for path in (os.path.join(b.wine.prefix, "drive_c", "windows", folder,
+                                              "msiexec.exe") for folder in ("system32", "syswow64"))
+              if os.path.exists(path)]
+    for path in copies:
+        os.rename(path, path + ".hidden")
+    try:
+        # The shell reports the missing program in a box of its own, which
+        # the user dismisses; the launcher then goes on by itself.
+        status, trace, _ = b.run_launcher([CODES["calc"]], answers=[(None, "Return", None)])
+    finally:
+        for path in copies:
+            os.rename(path + ".hidden", path)
+    check(status == 0, "status %d" % status)
+    check(len(boxes(trace)) == 1 and "is running" not in boxes(trace)[0],
+          "boxes: %r" % boxes(trace))
+    x.removal(trace, CODES["calc"])
+    check(b.is_installed("calc"), "the product is gone")
+    x.no_setup(trace)
+    return "removal program missing: shell's error box; product kept, no setup, status 0"
+
+
+@scenario
+def code_outside_catalogue(b, x):
+    b.install("other")
+    b.start_host("EXCEL.EXE")  # a catalogued host does not matter here
+    status, trace, _ = b.run_launcher([CODES["other"]])
+    x.boxes(trace, "", 0)
+    x.upgraded(status, trace, "other")
+    return "no box; removed; setup started; status 0"
+
+
+@scenario
+def planted_files(b, x):
+    # An msi.dll beside the launcher (Wine told to prefer it, as Windows would)
+    # and an msiexec.exe in the current directory: neither may ever run.
+    b.install("calc")
+    folder = os.path.join(b.wine.work, "Downloads")
+    os.makedirs(folder)
+    launcher = shutil.copy(b.launcher, folder)
+    shutil.copy(b.fixture("msi.dll"), folder)
+    planted = shutil.copy(b.fixture("e2e_planted_msiexec.exe"), os.path.join(b.media, "msiexec.exe"))
+    marker = os.path.join(folder, "msi.dll.loaded")
+    prefer_beside = {"WINEDLLOVERRIDES": DLL_OVERRIDES + ";msi=n,b"}
+    try:
+        # Control: a program that imports msi.dll does load the planted copy.
+        control = shutil.copy(b.fixture("e2e_probe.exe"), os.path.join(folder, "imports-msi.exe"))
+        b.wine.run([control, CODES["calc"]], extra=prefer_beside)
+        check(os.path.exists(marker), "control: the planted msi.dll was not loaded at all")
+        os.remove(marker)
+        os.remove(control)
+        status, trace, _ = b.run_launcher([CODES["calc"]], launcher=launcher, extra=prefer_beside)
+    finally:
+        os.remove(planted)
+    check(not os.path.exists(marker), "the planted msi.dll was loaded")
+    check(not os.path.exists(os.path.join(b.media, "planted-msiexec-ran.txt")),
+          "the planted msiexec.exe ran")
+    x.upgraded(status, trace, "calc")
+    return "planted msi.dll and msiexec.exe never ran; real removal by full path; setup"
