@@ -118,7 +118,7 @@ class Bench:
         return self.wine.xdotool("search", "--onlyvisible", "--name", pattern)
 
     def wait_for_box(self, number, caption, process, trace_path):
-        def shown():
+        def shown():  # the box's windows once it is up; True if the launcher ended first
             if read(trace_path).count("MSGBOX_OnInit") >= number:
                 return self.box_windows(caption)
             return process.poll() is not None

@@ -25,7 +25,7 @@ def narrate(args, status, trace):
         print("      prompt: %s" % text.replace("\n", " / "))
     for r in shell_requests(trace):
         print("      shell: verb %s, file %s, parameters %s, show %d, mask 0x%x"
-              % (r["verb"], r["file"], r["parameters"], r["show"], r["mask"]))
+              % (r["verb"], r["file"], r["parameters"] or "(none)", r["show"], r["mask"]))
     print("      exit status %d" % status)
 
 

@@ -132,12 +132,14 @@ class Image(unittest.TestCase):
         for dll, functions in needed.items():
             self.assertLessEqual(functions, self.imports.get(dll, set()), dll)
 
-    def test_kernel32_imports_exist_since_windows_2000(self):
+    def test_loads_on_windows_2000(self):
         # The loader refuses the whole exe if one import is missing, so a new
         # one is a decision: newer functions are looked up at run time.
         if MACHINE != "x86":
             self.skipTest("64-bit Windows has all of them")
         self.assertEqual(WINDOWS_2000_KERNEL32, self.imports["kernel32.dll"])
+        header = self.pe.OPTIONAL_HEADER
+        self.assertLessEqual((header.MajorSubsystemVersion, header.MinorSubsystemVersion), (5, 0))
 
     def test_installer_library_is_bound_at_run_time(self):
         # An imported msi.dll would be looked for beside the exe first.
