@@ -6,7 +6,7 @@ import shutil
 import subprocess
 import time
 
-from session import Failure, check, read, unix_to_wine, wait_for
+from session import Failure, check, read, wait_for
 
 CODES = {
     "word": "{6B2E41D0-93A7-4C5F-B81E-0D7F3A9C2E14}",
@@ -63,15 +63,7 @@ class Bench:
 
     def start_host(self, file_name):
         """Starts the host stand-in under a file name, until stop_host()."""
-        folder = os.path.join(self.wine.work, "host-" + file_name)
-        shutil.rmtree(folder, ignore_errors=True)
-        os.makedirs(folder)
-        exe, stop, ready = (os.path.join(folder, n) for n in (file_name, "stop", "ready"))
-        shutil.copy(self.fixture("e2e_host_app.exe"), exe)
-        process = self.wine.start([exe, unix_to_wine(stop), unix_to_wine(ready)])
-        check(wait_for(lambda: os.path.exists(ready), self.wine.scaled(30)),
-              file_name + " did not start")
-        self.host = process, stop
+        self.host = self.wine.start_stand_in(self.fixture("e2e_host_app.exe"), file_name)
 
     def stop_host(self):
         if self.host:

@@ -41,7 +41,8 @@ def save_prompt(wine, window, path):
              "%[fx:mean] %[fx:standard_deviation]", "info:"],
             stdout=subprocess.PIPE, text=True, timeout=30).stdout.split())
 
-    (title, writing), (margin, _) = strip("NorthWest", "120x12+4+4"), strip("SouthWest", "120x3+4+3")
+    (title, writing) = strip("NorthWest", "120x12+4+4")
+    (margin, _) = strip("SouthWest", "120x3+4+3")
     check(abs(title - margin) > 0.2 and writing > 0.03, "no title bar on the prompt's picture "
           "(title %.2f, margin %.2f, writing %.2f)" % (title, margin, writing))
 

@@ -200,7 +200,8 @@ def planted_files(b, x):
     os.makedirs(folder)
     launcher = shutil.copy(b.launcher, folder)
     shutil.copy(b.fixture("msi.dll"), folder)
-    planted = shutil.copy(b.fixture("e2e_planted_msiexec.exe"), os.path.join(b.media, "msiexec.exe"))
+    planted = shutil.copy(b.fixture("e2e_planted_msiexec.exe"),
+                          os.path.join(b.media, "msiexec.exe"))
     marker = os.path.join(folder, "msi.dll.loaded")
     prefer_beside = {"WINEDLLOVERRIDES": DLL_OVERRIDES + ";msi=n,b"}
     try:

@@ -110,22 +110,34 @@ class WineSession:
         """Wine's desktop ends soon after its last window closes, and a program
         that opens a window meanwhile gets no display: the keeper's hidden
         window keeps it up for the whole session."""
-        log_path, ready = (os.path.join(self.work, name) for name in ("desktop.log", "ready"))
+        log_path = os.path.join(self.work, "desktop.log")
         with open(log_path, "w") as log:
-            self.start([self.keeper, unix_to_wine(os.path.join(self.work, "stop")),
-                        unix_to_wine(ready), "--hidden-window"], stderr=log, debug="fixme-all")
-        check(wait_for(lambda: os.path.exists(ready), self.scaled(30)),
-              "Wine's desktop did not start; log: " + log_path)
+            self.start_stand_in(self.keeper, "desktop-keeper.exe", "--hidden-window", stderr=log,
+                                debug="fixme-all")
         check("nodrv_CreateWindow" not in read(log_path),
               "Wine's desktop has no display driver; log: " + log_path)
+
+    def start_stand_in(self, stand_in, file_name, *extra, **options):
+        """Starts the host stand-in under a file name, in a new folder with its
+        stop and ready files; returns it and its stop file once it runs."""
+        folder = os.path.join(self.work, "host-" + file_name)
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        exe, stop, ready = (os.path.join(folder, n) for n in (file_name, "stop", "ready"))
+        shutil.copy(stand_in, exe)
+        process = self.start([exe, unix_to_wine(stop), unix_to_wine(ready)] + list(extra),
+                             **options)
+        check(wait_for(lambda: os.path.exists(ready), self.scaled(30)),
+              file_name + " did not start")
+        return process, stop
 
     def stop_server(self):
         """Ends the prefix's programs and server: one left from an earlier run
         would serve a new prefix that gets the old one's inode."""
         for flag in ("-k", "-w"):
-            subprocess.run([self.wineserver, flag], env=self.environment(), stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                           timeout=self.scaled(30))
+            subprocess.run([self.wineserver, flag], env=self.environment(),
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=self.scaled(30))
 
     def environment(self, debug=None, extra=None):
         """What every Wine program gets; `extra` adds or replaces variables for
