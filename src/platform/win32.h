@@ -33,6 +33,7 @@ using PBOOL = BOOL*;
 using LPDWORD = DWORD*;
 using LPSTR = char*;
 using LPCSTR = const char*;
+using LPWSTR = wchar_t*;
 using LPVOID = void*;
 using HANDLE = void*;
 
@@ -48,6 +49,7 @@ using FARPROC = std::intptr_t (*)();
 #define FALSE 0
 #define TRUE 1
 #define MAX_PATH 260
+#define CP_ACP 0u
 #define INFINITE 0xFFFFFFFFu
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 
@@ -113,6 +115,9 @@ BOOL Process32Next(HANDLE snapshot, PROCESSENTRY32* entry);
 BOOL CloseHandle(HANDLE handle);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer);
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD bufferLength);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int textLength, LPWSTR wide,
+                        int wideLength);
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
 HMODULE GetModuleHandleA(LPCSTR moduleName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);

@@ -8,5 +8,6 @@
 std::string BuildSetupPath(const std::string& directory, bool is64BitWindows);
 
 // Asks the shell to open the setup and returns without waiting for it. When
-// the current directory cannot be read, nothing is started.
+// the current directory cannot be read, nothing is started. A setup path too
+// long for the shell is built from the directory's short form.
 void LaunchSetup();

@@ -22,21 +22,31 @@ class Checks:
     def __init__(self, bench, arch):
         self.bench, self.arch = bench, arch
 
-    def setup_started(self, trace, media=None):
+    def setup_started(self, trace, media=None, shortened=False):
+        """The one setup request and its run; `shortened`: the path is past
+        what the shell takes, so the request names the folder's short form."""
         media = media or self.bench.media
         path = unix_to_wine(os.path.join(media, self.arch, "Setup.exe"))
         requests = requests_with_verb(trace, "open")
         check(len(requests) == 1, "expected one setup request, saw %d" % len(requests))
         r, quoted = requests[0], '"%s"' % path
-        # Wine prints a few hundred characters of a text at most.
-        check(r["file"] == quoted or not r["whole"] and quoted.startswith(r["file"]),
-              "setup file was %r, expected %r" % (r["file"], quoted))
+        if shortened:
+            started = r["file"][1:-1]
+            check(r["whole"] and r["file"] == '"%s"' % started and len(started) < 260
+                  and started.endswith("\\%s\\Setup.exe" % self.arch),
+                  "setup file was %r, expected the short form of %r" % (r["file"], quoted))
+        else:
+            started = path
+            # Wine prints a few hundred characters of a text at most.
+            check(r["file"] == quoted or not r["whole"] and quoted.startswith(r["file"]),
+                  "setup file was %r, expected %r" % (r["file"], quoted))
         check((r["show"], r["parameters"], r["directory"], r["hwnd"]) == (1, None, None, 0),
               "setup request not as expected: %r" % r)
         record = self.bench.setup_record(media, self.arch)
         check(wait_for(lambda: "cmdline=" in read(record), self.bench.wine.scaled(30)),
               "the setup did not run")
-        check("path=%s\n" % path in read(record), "the setup ran from elsewhere: " + read(record))
+        check("path=%s\n" % started in read(record) and "long=%s\n" % path in read(record),
+              "the setup ran from elsewhere: " + read(record))
         return read(record)
 
     def no_setup(self, trace):
@@ -97,6 +107,11 @@ def folder_outside_the_code_page(b, x):
     return "setup started from exactly %s" % os.path.basename(media)
 
 
+def nested_folder(base, letter, count):
+    """A folder below base named with `count` letters, 100 at most a level."""
+    return os.path.join(base, *[letter * min(100, count - i) for i in range(0, count, 100)])
+
+
 @scenario
 def folder_longer_than_250_bytes(b, x):
     # Under 260 characters, over 250 bytes in UTF-8: longer than the
@@ -104,14 +119,30 @@ def folder_longer_than_250_bytes(b, x):
     base = len(unix_to_wine(b.wine.work))
     letters = min((300 - base) // 2 + 1, 240 - base)
     check(base + 2 * letters > 250, "the work folder is too long for this scenario")
-    media = b.make_media(os.path.join(b.wine.work, *["Ж" * 100] * (letters // 100),
-                                      "Ж" * (letters % 100)))
+    media = b.make_media(nested_folder(b.wine.work, "Ж", letters))
     status, trace, _ = b.run_launcher([CODES["calc"]], media=media)
     check(status == 0, "status %d" % status)
     x.setup_started(trace, media)
     folder = unix_to_wine(media)
     return "setup started from a folder of %d characters, %d bytes" % (
         len(folder), len(folder.encode()))
+
+
+@scenario
+def folder_past_max_path(b, x):
+    # 250 characters: the setup path below it passes MAX_PATH, the most that
+    # the shell takes for a program, so only its short form can start.
+    target = 250
+    letters = target - len(unix_to_wine(b.wine.work)) - 1
+    while len(unix_to_wine(nested_folder(b.wine.work, "d", letters))) > target:
+        letters -= 1
+    check(letters > 0, "the work folder is too long for this scenario")
+    media = b.make_media(nested_folder(b.wine.work, "d", letters))
+    status, trace, _ = b.run_launcher([CODES["calc"]], media=media)
+    check(status == 0, "status %d" % status)
+    x.setup_started(trace, media, shortened=True)
+    return "setup started from the short form of a folder of %d characters" % len(
+        unix_to_wine(media))
 
 
 @scenario

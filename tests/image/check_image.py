@@ -24,8 +24,8 @@ WINDOWS_2000_KERNEL32 = {
     "CloseHandle", "CreateSemaphoreW", "CreateToolhelp32Snapshot", "DeleteCriticalSection",
     "EnterCriticalSection", "FreeLibrary", "GetCurrentDirectoryA", "GetCurrentProcess",
     "GetCurrentThreadId", "GetLastError", "GetModuleHandleA", "GetModuleHandleW", "GetProcAddress",
-    "GetStartupInfoA", "GetSystemDirectoryA", "InitializeCriticalSection", "IsDBCSLeadByteEx",
-    "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryExA", "LoadLibraryW",
+    "GetShortPathNameA", "GetStartupInfoA", "GetSystemDirectoryA", "InitializeCriticalSection",
+    "IsDBCSLeadByteEx", "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryExA", "LoadLibraryW",
     "MultiByteToWideChar", "Process32First", "Process32Next", "ReleaseSemaphore", "SetLastError",
     "SetUnhandledExceptionFilter", "Sleep", "TlsAlloc", "TlsFree", "TlsGetValue", "TlsSetValue",
     "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WideCharToMultiByte",
@@ -122,8 +122,9 @@ class Image(unittest.TestCase):
 
     def test_imports_the_platform_calls(self):
         needed = {
-            "kernel32.dll": {"GetCurrentDirectoryA", "GetModuleHandleA", "GetProcAddress",
-                             "GetCurrentProcess", "CreateToolhelp32Snapshot", "Process32First",
+            "kernel32.dll": {"GetCurrentDirectoryA", "GetShortPathNameA", "MultiByteToWideChar",
+                             "GetModuleHandleA", "GetProcAddress", "GetCurrentProcess",
+                             "CreateToolhelp32Snapshot", "Process32First",
                              "Process32Next", "WaitForSingleObject", "CloseHandle",
                              "LoadLibraryExA", "FreeLibrary", "GetSystemDirectoryA", "GetLastError"},
             "shell32.dll": {"ShellExecuteA", "ShellExecuteExA"},

@@ -148,7 +148,34 @@ DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
     return needed;
   }
   std::memcpy(buffer, w.currentDirectory.c_str(), needed);
+  if (w.currentDirectoryUnterminated)
+    std::memset(buffer + needed - 1, 'x', bufferLength - needed + 1);
   return needed - 1;
+}
+
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD bufferLength) {
+  Record("GetShortPathNameA(" + Text(longPath) + ", " + std::to_string(bufferLength) + ")");
+  const std::string& found = state.world.shortCurrentDirectory;
+  if (found.empty() || longPath != state.world.currentDirectory) return 0;
+  if (found.size() >= bufferLength) return static_cast<DWORD>(found.size() + 1);
+  std::memcpy(shortPath, found.c_str(), found.size() + 1);
+  return static_cast<DWORD>(found.size());
+}
+
+// Counts only, and the process code page is UTF-8: one unit per character,
+// two for a character outside the Basic Multilingual Plane.
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int textLength, LPWSTR wide,
+                        int wideLength) {
+  Record("MultiByteToWideChar(" + std::to_string(codePage) + ", " + std::to_string(flags) + ", " +
+         Text(text) + ", " + std::to_string(textLength) + ")");
+  if (wide != nullptr || wideLength != 0 || textLength != -1)
+    throw std::logic_error("only counting a terminated text is modelled");
+  int units = 1;  // the terminator
+  for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; ++c) {
+    if ((*c & 0xC0) != 0x80) ++units;
+    if (*c >= 0xF0) ++units;
+  }
+  return units;
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
@@ -247,4 +274,3 @@ HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
          Text(parameters) + ", " + Text(directory) + ", " + std::to_string(showCommand) + ")");
   return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(42));
 }
-

@@ -47,10 +47,13 @@ struct FakeWorld {
   bool removalHandleInvalid = false;
   bool removalTakes = true;
 
-  // Current directory: readable, or not at all; growing between two reads.
+  // Current directory: readable, or not at all; growing between two reads;
+  // an answer whose buffer holds no terminator; its short form (none: empty).
   std::string currentDirectory = "C:\\Media";
   bool currentDirectoryFails = false;
   bool currentDirectoryFailsOnSecondRead = false;
+  bool currentDirectoryUnterminated = false;
+  std::string shortCurrentDirectory;
 
   // WOW64.
   bool hasIsWow64Process = true;

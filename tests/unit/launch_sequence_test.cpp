@@ -49,6 +49,7 @@ const Calls kSetupCalls = {
     "GetProcAddress(0x7000, \"IsWow64Process\")",
     "GetCurrentProcess()",
     "IsWow64Process(0xffffffffffffffff)",
+    "MultiByteToWideChar(0, 0, \"C:\\Media\\x86\\Setup.exe\", -1)",
     kSetupX86,
 };
 

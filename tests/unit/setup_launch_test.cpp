@@ -84,3 +84,57 @@ TEST(LaunchSetup, UnreadableDirectoryStartsNothing) {
   EXPECT_EQ(2u, CallsStartingWith("GetCurrentDirectoryA").size());
   EXPECT_TRUE(SetupStarts().empty());
 }
+
+TEST(LaunchSetup, PathPastTheShellsLimitTakesTheShortForm) {
+  // 245 characters leave the setup path at 259 UTF-16 units, the most the
+  // shell takes; 242 two-byte letters count as 242 units, not 484 bytes.
+  for (const std::string& fits : {"C:\\" + std::string(242, 'd'), []() {
+                                    std::string s = "C:\\";
+                                    for (int i = 0; i < 242; ++i) s += "\xD0\x96";  // Cyrillic Zhe
+                                    return s;
+                                  }()}) {
+    FakeWorld& w = ResetFake();
+    w.currentDirectory = fits;
+    w.shortCurrentDirectory = "C:\\DDDD~1";
+    LaunchSetup();
+    EXPECT_TRUE(CallsStartingWith("GetShortPathNameA").empty());
+    EXPECT_EQ(std::vector<std::string>{Open("\"" + fits + "\\x86\\Setup.exe\"")}, SetupStarts());
+  }
+
+  FakeWorld& w = ResetFake();
+  w.currentDirectory = "C:\\" + std::string(243, 'd');
+  w.shortCurrentDirectory = "C:\\DDDD~1";
+  w.wow64 = true;
+  LaunchSetup();
+  EXPECT_EQ(std::vector<std::string>{"GetShortPathNameA(\"" + w.currentDirectory + "\", 260)"},
+            CallsStartingWith("GetShortPathNameA"));
+  EXPECT_EQ(std::vector<std::string>{Open("\"C:\\DDDD~1\\x64\\Setup.exe\"")}, SetupStarts());
+}
+
+TEST(LaunchSetup, NoShortFormThatFitsKeepsTheLongRequest) {
+  const std::string deep = "C:\\" + std::string(255, 'd');
+  // No short form at all; a volume without short names, which answers the
+  // long path itself; a short form still too long (only one level has one).
+  for (const std::string& shortForm :
+       {std::string(), deep, "C:\\DDDD~1\\" + std::string(240, 'd')}) {
+    FakeWorld& w = ResetFake();
+    w.currentDirectory = deep;
+    w.shortCurrentDirectory = shortForm;
+    LaunchSetup();
+    EXPECT_EQ(1u, CallsStartingWith("GetShortPathNameA").size());
+    EXPECT_EQ(std::vector<std::string>{Open("\"" + deep + "\\x86\\Setup.exe\"")}, SetupStarts());
+  }
+}
+
+TEST(LaunchSetup, DirectoryAnswerWithoutItsTerminatorStartsNothing) {
+  // The platform's answer says the text fits, but no zero follows it in the
+  // buffer: nothing past the buffer may be read, and nothing started.
+  for (const std::size_t length : {std::size_t{10}, std::size_t{400}}) {
+    FakeWorld& w = ResetFake();
+    w.currentDirectory = "C:\\" + std::string(length, 'd');
+    w.currentDirectoryUnterminated = true;
+    LaunchSetup();
+    EXPECT_EQ(length < 250 ? 1u : 2u, CallsStartingWith("GetCurrentDirectoryA").size());
+    EXPECT_TRUE(SetupStarts().empty());
+  }
+}
