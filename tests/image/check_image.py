@@ -4,6 +4,7 @@
 Usage: check_image.py EXE --machine x86|AMD64 --version A.B.C.D
 """
 import os
+import subprocess
 import sys
 import unittest
 import xml.etree.ElementTree as ET
@@ -140,7 +141,9 @@ class Image(unittest.TestCase):
             self.skipTest("64-bit Windows has all of them")
         self.assertEqual(WINDOWS_2000_KERNEL32, self.imports["kernel32.dll"])
         header = self.pe.OPTIONAL_HEADER
-        self.assertLessEqual((header.MajorSubsystemVersion, header.MinorSubsystemVersion), (5, 0))
+        # 4.0, as the README promises: a newer version locks out old Windows
+        # just as a missing import does.
+        self.assertEqual((4, 0), (header.MajorSubsystemVersion, header.MinorSubsystemVersion))
 
     def test_installer_library_is_bound_at_run_time(self):
         # An imported msi.dll would be looked for beside the exe first.
@@ -167,6 +170,20 @@ class Image(unittest.TestCase):
             size = os.path.getsize(EXE)
             print("\nrelease exe: %d bytes (%.1f KiB)" % (size, size / 1024), file=sys.stderr)
             self.assertLessEqual(size, 256 * 1024)
+
+    def test_third_party_notices_beside_the_exe(self):
+        # The mingw-w64 runtime's licence (ZPL 2.1) asks every binary
+        # redistribution to reproduce its notice.
+        path = os.path.join(os.path.dirname(EXE), "THIRD-PARTY-NOTICES.txt")
+        self.assertTrue(os.path.isfile(path), path)
+        with open(path, encoding="utf-8") as f:
+            notices = f.read()
+        package = {"x86": "mingw-w64-i686-dev", "AMD64": "mingw-w64-x86-64-dev"}[MACHINE]
+        version = subprocess.run(["dpkg-query", "--show", "--showformat=${Version}", package],
+                                 stdout=subprocess.PIPE, text=True, check=True).stdout
+        self.assertIn("\n%s %s\n" % (package, version), notices)
+        self.assertIn("License: ZPL-2.1", notices)
+        self.assertIn("2. Redistributions in binary form must reproduce the accompanying", notices)
 
     def test_wow64_query_is_looked_up_at_run_time(self):
         everything = set().union(*self.imports.values())
