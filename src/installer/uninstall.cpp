@@ -7,7 +7,10 @@
 #include "platform/win32.h"
 
 namespace {
-// Hand back the process handle so we can wait; expand %VARS% in the request.
+// Hand back the process handle so we can wait. The environment substitution
+// covers the file and directory fields only, here a full system path without
+// variables and none: it changes nothing, and stays so the request is sent as
+// it always was.
 constexpr ULONG kRemovalMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST;
 }  // namespace
 
@@ -18,8 +21,8 @@ std::string BuildRemovalParameters(const std::string& code) {
 void UninstallProduct(const std::string& code) {
   if (code.empty()) return;
 
-  // This program runs elevated: the shell must not find a bare "msiexec.exe"
-  // in the current directory first.
+  // msiexec runs elevated: given a bare "msiexec.exe", the shell would take a
+  // copy in the current directory first.
   const std::string program = ResolveSystemFilePath("msiexec.exe");
   if (program.empty()) return;
 

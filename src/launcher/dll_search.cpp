@@ -13,7 +13,9 @@ ASSERT_SDK_TYPE(SetDllDirectoryAFunction, SetDllDirectoryA);
 void RestrictDllSearchToSystemDirectory() {
   // Both are looked up at run time: imported, either would keep the loader
   // from starting the exe at all on the oldest Windows it serves (the first
-  // needs Windows 7 with its update, the second XP SP1).
+  // needs Windows 8, or Vista or 7 with update KB2533623; the second XP SP1).
+  // The second takes out only the current directory: the exe's own folder is
+  // still searched.
   const auto setDefaultDllDirectories =
       BindKernel32Proc<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
   if (setDefaultDllDirectories != nullptr &&

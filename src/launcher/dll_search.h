@@ -1,5 +1,5 @@
-// Keeps DLLs that the launcher's folder or the current directory may hold
-// out of the process.
+// Keeps DLLs that the current directory, and where Windows allows it the
+// launcher's folder, may hold out of the process.
 #pragma once
 
 // Restricts later DLL loads to the system directory; where Windows lacks that
