@@ -25,7 +25,7 @@ class Checks:
     def setup_started(self, trace, media=None):
         """The one setup request, and the setup's run from exactly that path."""
         media = media or self.bench.media
-        path = unix_to_wine(os.path.join(media, self.arch, "Setup.exe"))
+        path = self.setup_path(media)
         requests = requests_with_verb(trace, "open")
         check(len(requests) == 1, "expected one setup request, saw %d" % len(requests))
         r, quoted = requests[0], '"%s"' % path
@@ -44,7 +44,7 @@ class Checks:
         past what the shell takes: its record holds the short path it was
         started by, that path alone, quoted, as its command line, and the
         media folder as its long form."""
-        path = unix_to_wine(os.path.join(media, self.arch, "Setup.exe"))
+        path = self.setup_path(media)
         record = self.setup_record(media)
         fields = dict(line.split("=", 1) for line in record.splitlines() if "=" in line)
         started = fields.get("path", "")
@@ -52,6 +52,9 @@ class Checks:
               and started.endswith("\\%s\\Setup.exe" % self.arch)
               and fields.get("cmdline") == '"%s"' % started and fields.get("long") == path,
               "expected a run from the short form of %r: %r" % (path, record))
+
+    def setup_path(self, media):
+        return unix_to_wine(os.path.join(media, self.arch, "Setup.exe"))
 
     def setup_record(self, media):
         record = self.bench.setup_record(media, self.arch)
