@@ -22,14 +22,12 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msvcrt.dll", "advap
 # The launcher's own calls and those of the statically linked C and C++
 # runtime, each in kernel32 since Windows 2000.
 WINDOWS_2000_KERNEL32 = {
-    "CloseHandle", "CreateSemaphoreW", "CreateToolhelp32Snapshot", "DeleteCriticalSection",
-    "EnterCriticalSection", "FreeLibrary", "GetCurrentDirectoryA", "GetCurrentProcess",
-    "GetCurrentThreadId", "GetLastError", "GetModuleHandleA", "GetModuleHandleW", "GetProcAddress",
-    "GetShortPathNameA", "GetStartupInfoA", "GetSystemDirectoryA", "InitializeCriticalSection",
-    "IsDBCSLeadByteEx", "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryExA", "LoadLibraryW",
-    "MultiByteToWideChar", "Process32First", "Process32Next", "ReleaseSemaphore", "SetLastError",
-    "SetUnhandledExceptionFilter", "Sleep", "TlsAlloc", "TlsFree", "TlsGetValue", "TlsSetValue",
-    "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WideCharToMultiByte",
+    "CloseHandle", "CreateToolhelp32Snapshot", "DeleteCriticalSection", "EnterCriticalSection",
+    "FreeLibrary", "GetCurrentDirectoryA", "GetCurrentProcess", "GetLastError", "GetModuleHandleA",
+    "GetProcAddress", "GetShortPathNameA", "GetStartupInfoA", "GetSystemDirectoryA",
+    "InitializeCriticalSection", "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryExA",
+    "MultiByteToWideChar", "Process32First", "Process32Next", "SetUnhandledExceptionFilter",
+    "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery", "WaitForSingleObject",
 }
 
 RT_MANIFEST = 24
@@ -169,7 +167,10 @@ class Image(unittest.TestCase):
         if MACHINE == "x86":
             size = os.path.getsize(EXE)
             print("\nrelease exe: %d bytes (%.1f KiB)" % (size, size / 1024), file=sys.stderr)
-            self.assertLessEqual(size, 256 * 1024)
+            # The C++ library's exception machinery alone is about 200 KiB: a
+            # throwing library call or stream brings it back. Link with
+            # -Wl,-Map to see what pulled it in.
+            self.assertLessEqual(size, 32 * 1024, "the C++ library's exception machinery is back")
 
     def test_third_party_notices_beside_the_exe(self):
         # The mingw-w64 runtime's licence (ZPL 2.1) asks every binary
