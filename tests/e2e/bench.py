@@ -75,17 +75,15 @@ class Bench:
                 process.kill()
             self.host = None
 
-    def run_launcher(self, args, answers=(), media=None, launcher=None, extra=None,
-                     debug="+msgbox,+exec,fixme-all"):
+    def run_launcher(self, args, answers=(), media=None, launcher=None, extra=None):
         """Runs the launcher from a media folder, answering each box with the
         next of `answers`, a list of (caption, key, before): `before(window)`
-        runs just before the key press. `debug` names Wine's trace channels.
-        Returns (status, trace, seconds)."""
+        runs just before the key press. Returns (status, trace, seconds)."""
         trace_path = os.path.join(self.wine.work, "trace.txt")
         with open(trace_path, "w") as trace:
             started = time.monotonic()
             process = self.wine.start([launcher or self.launcher] + list(args),
-                                      cwd=media or self.media, debug=debug,
+                                      cwd=media or self.media, debug="+msgbox,+exec,fixme-all",
                                       stderr=trace, extra=extra)
             for number, (caption, key, before) in enumerate(answers, start=1):
                 window = self.wait_for_box(number, caption, process, trace_path)
