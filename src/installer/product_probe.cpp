@@ -1,6 +1,7 @@
 #include "installer/product_probe.h"
 
 #include "installer/system_directory.h"
+#include "launcher/dll_search.h"
 #include "platform/handles.h"
 #include "platform/win32.h"
 
@@ -16,16 +17,16 @@ ASSERT_SDK_TYPE(MsiGetProductInfoAFunction, MsiGetProductInfoA);
 // msi.dll is not one of the DLLs Windows always takes from the system
 // directory: imported or loaded by name, a copy beside the launcher (in a
 // download folder, say) would win. So it is loaded from the system directory
-// only: by search flag where Windows has it, else by its full path.
+// only: by search flag where Windows has it, else by its full path. Windows
+// without the flag is told by what it lacks, not by its answer: XP and 2003
+// ignore the flag and load by the usual search.
 HMODULE LoadInstallerLibrary() {
-  HMODULE msi = LoadLibraryExA("msi.dll", /*reserved*/ nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (msi == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
-    const std::string path = ResolveSystemFilePath("msi.dll");
-    if (!path.empty()) {
-      msi = LoadLibraryExA(path.c_str(), /*reserved*/ nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    }
+  if (WindowsHasDllSearchFlags()) {
+    return LoadLibraryExA("msi.dll", /*reserved*/ nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
-  return msi;
+  const std::string path = ResolveSystemFilePath("msi.dll");
+  if (path.empty()) return nullptr;
+  return LoadLibraryExA(path.c_str(), /*reserved*/ nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 }  // namespace
 

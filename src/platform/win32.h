@@ -54,7 +54,6 @@ using FARPROC = std::intptr_t (*)();
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 
 #define ERROR_SUCCESS 0u
-#define ERROR_INVALID_PARAMETER 87u
 #define ERROR_MORE_DATA 234u
 #define ERROR_UNKNOWN_PRODUCT 1605u
 
@@ -124,7 +123,6 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 HANDLE GetCurrentProcess();
 HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE reserved, DWORD flags);
 BOOL FreeLibrary(HMODULE module);
-DWORD GetLastError();
 
 // user32
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

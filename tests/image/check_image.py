@@ -125,7 +125,7 @@ class Image(unittest.TestCase):
                              "GetModuleHandleA", "GetProcAddress", "GetCurrentProcess",
                              "CreateToolhelp32Snapshot", "Process32First",
                              "Process32Next", "WaitForSingleObject", "CloseHandle",
-                             "LoadLibraryExA", "FreeLibrary", "GetSystemDirectoryA", "GetLastError"},
+                             "LoadLibraryExA", "FreeLibrary", "GetSystemDirectoryA"},
             "shell32.dll": {"ShellExecuteA", "ShellExecuteExA"},
             "user32.dll": {"MessageBoxA"},
         }

@@ -67,6 +67,9 @@ TEST(Probe, AsksForTheInstalledNameWithLength255) {
   EXPECT_FALSE(IsProductInstalled("{A}"));
 }
 
+const std::vector<std::string> kLoadByFullPath = {
+    "LoadLibraryExA(\"C:\\Windows\\system32\\msi.dll\", 0x8)"};
+
 TEST(Probe, LoadsMsiFromTheSystemDirectoryOnly) {
   FakeWorld& w = ResetFake();
   w.installed = {"{A}"};
@@ -74,15 +77,25 @@ TEST(Probe, LoadsMsiFromTheSystemDirectoryOnly) {
   EXPECT_EQ(std::vector<std::string>{"LoadLibraryExA(\"msi.dll\", 0x800)"},
             CallsStartingWith("LoadLibraryExA"));
 
-  // Windows without the search flags refuses them: the full path instead.
+  // Vista and 7 without the search flags: the full path instead.
   w = ResetFake();
   w.installed = {"{A}"};
-  w.searchFlagsSupported = false;
+  w.searchFlags = FakeWorld::SearchFlags::Refused;
   EXPECT_TRUE(IsProductInstalled("{A}"));
-  EXPECT_EQ((std::vector<std::string>{"LoadLibraryExA(\"msi.dll\", 0x800)",
-                                      "LoadLibraryExA(\"C:\\Windows\\system32\\msi.dll\", 0x8)"}),
-            CallsStartingWith("LoadLibraryExA"));
+  EXPECT_EQ(kLoadByFullPath, CallsStartingWith("LoadLibraryExA"));
   EXPECT_EQ(0, Fake().loadedModules);
+}
+
+TEST(Probe, WindowsThatIgnoresTheSearchFlagsNeverLoadsTheCopyBesideTheExe) {
+  // XP and 2003 take the flag without complaint and search as usual, the
+  // exe's folder first.
+  FakeWorld& w = ResetFake();
+  w.installed = {"{A}"};
+  w.searchFlags = FakeWorld::SearchFlags::Ignored;
+  w.msiDllBesideExe = true;
+  EXPECT_TRUE(IsProductInstalled("{A}"));
+  EXPECT_EQ(kLoadByFullPath, CallsStartingWith("LoadLibraryExA"));
+  EXPECT_EQ(0, Fake().besideExeLoads);
 }
 
 TEST(Probe, NoUsableMsiReadsAsNotInstalled) {
@@ -94,10 +107,10 @@ TEST(Probe, NoUsableMsiReadsAsNotInstalled) {
 
   w = ResetFake();
   w.installed = {"{A}"};
-  w.searchFlagsSupported = false;
+  w.searchFlags = FakeWorld::SearchFlags::Refused;
   w.systemDirectoryFails = true;
   EXPECT_FALSE(IsProductInstalled("{A}"));
-  EXPECT_EQ(1u, CallsStartingWith("LoadLibraryExA").size());
+  EXPECT_TRUE(CallsStartingWith("LoadLibraryExA").empty());
 
   w = ResetFake();
   w.installed = {"{A}"};

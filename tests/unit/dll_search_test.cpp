@@ -29,9 +29,9 @@ TEST(DllSearch, SystemDirectoryOnlyWhereWindowsCanDoIt) {
 }
 
 TEST(DllSearch, OtherwiseTakesTheCurrentDirectoryOut) {
-  // Windows without the switch.
+  // Windows without the switch (Vista and 7 without KB2533623).
   FakeWorld& w = ResetFake();
-  w.hasSetDefaultDllDirectories = false;
+  w.searchFlags = FakeWorld::SearchFlags::Refused;
   RestrictDllSearchToSystemDirectory();
   EXPECT_EQ((std::vector<std::string>{kLookUpBoth[0], kLookUpBoth[1], "SetDllDirectoryA(\"\")"}),
             SearchCalls());
@@ -47,7 +47,7 @@ TEST(DllSearch, OtherwiseTakesTheCurrentDirectoryOut) {
 
 TEST(DllSearch, OldestWindowsHasNeitherAndGoesOn) {
   FakeWorld& w = ResetFake();
-  w.hasSetDefaultDllDirectories = false;
+  w.searchFlags = FakeWorld::SearchFlags::Ignored;
   w.hasSetDllDirectoryA = false;
   RestrictDllSearchToSystemDirectory();
   EXPECT_EQ(kLookUpBoth, SearchCalls());

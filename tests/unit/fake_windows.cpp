@@ -10,6 +10,7 @@ FakeState state;
 
 HMODULE const kKernel32 = reinterpret_cast<HMODULE>(0x7000);
 HMODULE const kMsi = reinterpret_cast<HMODULE>(0x7100);
+HMODULE const kMsiBesideExe = reinterpret_cast<HMODULE>(0x7200);
 const char kSystemDirectory[] = "C:\\Windows\\system32";
 HANDLE const kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 
@@ -197,7 +198,8 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
   const FakeWorld& w = state.world;
   if (module == kKernel32 && name == "IsWow64Process" && w.hasIsWow64Process)
     return AsProc(&FakeIsWow64Process);
-  if (module == kKernel32 && name == "SetDefaultDllDirectories" && w.hasSetDefaultDllDirectories)
+  if (module == kKernel32 && name == "SetDefaultDllDirectories" &&
+      w.searchFlags == FakeWorld::SearchFlags::Honoured)
     return AsProc(&FakeSetDefaultDllDirectories);
   if (module == kKernel32 && name == "SetDllDirectoryA" && w.hasSetDllDirectoryA)
     return AsProc(&FakeSetDllDirectoryA);
@@ -211,32 +213,37 @@ HANDLE GetCurrentProcess() {
   return kCurrentProcess;
 }
 
-HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD flags) {
+HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE reserved, DWORD flags) {
   Record("LoadLibraryExA(" + Text(fileName) + ", " + Hex(flags) + ")");
+  if (reserved != nullptr) throw std::logic_error("LoadLibraryExA's reserved handle is not null");
   const FakeWorld& w = state.world;
   const std::string name = fileName;
-  // Only the system directory's msi.dll exists in this world.
-  const bool bySearchFlag = name == "msi.dll" && flags == LOAD_LIBRARY_SEARCH_SYSTEM32;
-  const bool byFullPath = name == std::string(kSystemDirectory) + "\\msi.dll";
-  if (bySearchFlag && !w.searchFlagsSupported) {
-    state.lastError = ERROR_INVALID_PARAMETER;
-    return nullptr;
+  const bool searchFlag = (flags & LOAD_LIBRARY_SEARCH_SYSTEM32) != 0;
+  using Flags = FakeWorld::SearchFlags;
+  if (searchFlag && w.searchFlags == Flags::Refused) return nullptr;  // ERROR_INVALID_PARAMETER
+  bool found = false;
+  if (name == std::string(kSystemDirectory) + "\\msi.dll") {
+    found = w.msiDllPresent;
+  } else if (name == "msi.dll") {
+    // The usual search takes the exe's folder before the system directory.
+    const bool usualSearch = !searchFlag || w.searchFlags == Flags::Ignored;
+    if (usualSearch && w.msiDllBesideExe) {
+      ++state.besideExeLoads;
+      return kMsiBesideExe;
+    }
+    found = w.msiDllPresent;
   }
-  if (!(bySearchFlag || byFullPath) || !w.msiDllPresent) {
-    state.lastError = 126;  // ERROR_MOD_NOT_FOUND
-    return nullptr;
-  }
+  if (!found) return nullptr;  // ERROR_MOD_NOT_FOUND
   ++state.loadedModules;
   return kMsi;
 }
 
 BOOL FreeLibrary(HMODULE module) {
   Record("FreeLibrary(" + Handle(module) + ")");
+  if (module == kMsiBesideExe && state.besideExeLoads > 0) return TRUE;
   if (module != kMsi || state.loadedModules-- == 0) throw std::logic_error("freeing a module not loaded");
   return TRUE;
 }
-
-DWORD GetLastError() { return state.lastError; }
 
 // ---- user32 ----
 
@@ -259,6 +266,9 @@ BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info) {
   Record("ShellExecuteExA(" + Text(info->lpVerb) + ", " + Text(info->lpFile) + ", " +
          Text(info->lpParameters) + ")");
   if (state.world.elevationDeclined) return FALSE;
+  // Windows hands back a handle only when asked to. Not waited for, the
+  // removal is still running when the installer is asked again.
+  if ((info->fMask & SEE_MASK_NOCLOSEPROCESS) == 0) return TRUE;
   if (state.world.removalHandleInvalid) {
     info->hProcess = INVALID_HANDLE_VALUE;
     return TRUE;

@@ -24,12 +24,16 @@ struct FakeWorld {
   std::string installedName = "Sample Product";
   UINT notInstalledAnswer = ERROR_UNKNOWN_PRODUCT;
 
-  // DLL loading: the search flags (missing on old Windows), msi.dll in the
-  // system directory, its export, the two switches of the DLL search.
-  bool searchFlagsSupported = true;
+  // DLL loading. Windows 8, or Vista and 7 with update KB2533623, has
+  // SetDefaultDllDirectories and honours LoadLibraryEx's search flags; Vista
+  // and 7 without it refuse the flags; XP and 2003 ignore them and search as
+  // usual, where a msi.dll beside the exe comes first. Then msi.dll in the
+  // system directory, its export, the other switch of the DLL search.
+  enum class SearchFlags { Honoured, Refused, Ignored };
+  SearchFlags searchFlags = SearchFlags::Honoured;
+  bool msiDllBesideExe = false;
   bool msiDllPresent = true;
   bool msiExportsQuery = true;
-  bool hasSetDefaultDllDirectories = true;
   bool setDefaultDllDirectoriesFails = false;
   bool hasSetDllDirectoryA = true;
   bool systemDirectoryFails = false;
@@ -73,7 +77,7 @@ struct FakeState {
   std::vector<ShellRequest> shellExRequests;
   std::set<HANDLE> openHandles;
   int loadedModules = 0;
-  DWORD lastError = 0;
+  int besideExeLoads = 0;  // how often the msi.dll beside the exe was loaded
   int nextHandle = 0x100;
 };
 

@@ -37,8 +37,12 @@ std::string Probe(const std::string& code) {
   return "MsiGetProductInfoA(\"" + code + "\", \"InstalledProductName\", 255)";
 }
 Calls ProbeCalls(const std::string& code) {
-  return {"LoadLibraryExA(\"msi.dll\", 0x800)", "GetProcAddress(0x7100, \"MsiGetProductInfoA\")",
-          Probe(code), "FreeLibrary(0x7100)"};
+  return {"GetModuleHandleA(\"kernel32\")",
+          "GetProcAddress(0x7000, \"SetDefaultDllDirectories\")",
+          "LoadLibraryExA(\"msi.dll\", 0x800)",
+          "GetProcAddress(0x7100, \"MsiGetProductInfoA\")",
+          Probe(code),
+          "FreeLibrary(0x7100)"};
 }
 
 const std::string kSetupX86 =
@@ -108,13 +112,12 @@ TEST(FreshInstall, InstalledNameTooLongForTheBufferReadsAsNotInstalled) {
 TEST(FreshInstall, OldestWindowsRunsWithoutTheNewerFunctions) {
   // No DLL search switches, no search flags, no IsWow64Process.
   FakeWorld& w = ResetFake();
-  w.hasSetDefaultDllDirectories = false;
+  w.searchFlags = FakeWorld::SearchFlags::Ignored;
   w.hasSetDllDirectoryA = false;
-  w.searchFlagsSupported = false;
   w.hasIsWow64Process = false;
   EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kWord}));
   EXPECT_TRUE(CallsStartingWith("SetD").empty());
-  EXPECT_EQ(2u, CallsStartingWith("LoadLibraryExA").size());
+  EXPECT_EQ(1u, CallsStartingWith("LoadLibraryExA").size());
   EXPECT_EQ(1u, CallsStartingWith("MsiGetProductInfoA").size());
   EXPECT_EQ(kSetupX86, Fake().calls.back());
 }
