@@ -26,14 +26,10 @@ class Checks:
         """The one setup request, and the setup's run from exactly that path."""
         media = media or self.bench.media
         path = self.setup_path(media)
-        requests = requests_with_verb(trace, "open")
-        check(len(requests) == 1, "expected one setup request, saw %d" % len(requests))
-        r, quoted = requests[0], '"%s"' % path
+        r, quoted = self.setup_request(trace), '"%s"' % path
         # Wine prints a few hundred characters of a text at most.
         check(r["file"] == quoted or not r["whole"] and quoted.startswith(r["file"]),
               "setup file was %r, expected %r" % (r["file"], quoted))
-        check((r["show"], r["parameters"], r["directory"], r["hwnd"]) == (1, None, None, 0),
-              "setup request not as expected: %r" % r)
         record = self.setup_record(media)
         check("path=%s\n" % path in record and "long=%s\n" % path in record,
               "the setup ran from elsewhere: " + record)
@@ -43,15 +39,11 @@ class Checks:
         """The one setup request names the setup below a folder whose setup
         path is past what the shell takes by a short form that fits: quoted,
         under MAX_PATH, and read back by Wine itself as that very file."""
-        requests = requests_with_verb(trace, "open")
-        check(len(requests) == 1, "expected one setup request, saw %d" % len(requests))
-        r = requests[0]
+        r = self.setup_request(trace)
         started = r["file"][1:-1] if r["file"].startswith('"') and r["file"].endswith('"') else ""
         check(r["whole"] and started and len(started) < 260
               and started.endswith("\\%s\\Setup.exe" % self.arch),
               "expected the quoted short form, saw %r" % r["file"])
-        check((r["show"], r["parameters"], r["directory"], r["hwnd"]) == (1, None, None, 0),
-              "setup request not as expected: %r" % r)
         result = self.bench.wine.run(["winepath", "-u", started])
         lines = result.stdout.strip().splitlines()
         named = lines[-1] if result.returncode == 0 and lines else ""
@@ -59,6 +51,17 @@ class Checks:
         check(os.path.exists(named) and os.path.samefile(named, setup),
               "%r names %r, not the setup below the media folder" % (started, named))
         return started
+
+    @staticmethod
+    def setup_request(trace):
+        """The run's one request to open a file: shown normally, with no
+        parameters, directory or owner window."""
+        requests = requests_with_verb(trace, "open")
+        check(len(requests) == 1, "expected one setup request, saw %d" % len(requests))
+        r = requests[0]
+        check((r["show"], r["parameters"], r["directory"], r["hwnd"]) == (1, None, None, 0),
+              "setup request not as expected: %r" % r)
+        return r
 
     def setup_path(self, media):
         return unix_to_wine(os.path.join(media, self.arch, "Setup.exe"))
