@@ -1,7 +1,7 @@
 #include "installer/product_probe.h"
 
 #include "installer/system_directory.h"
-#include "launcher/dll_search.h"
+#include "platform/dll_search.h"
 #include "platform/handles.h"
 #include "platform/win32.h"
 

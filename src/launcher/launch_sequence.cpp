@@ -5,8 +5,8 @@
 #include "guard/host_prompt.h"
 #include "installer/product_probe.h"
 #include "installer/uninstall.h"
-#include "launcher/dll_search.h"
 #include "launcher/product_catalogue.h"
+#include "platform/dll_search.h"
 #include "setup/setup_launch.h"
 
 int RunLaunchSequence(int argc, char** argv) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_windows.h"
-#include "launcher/dll_search.h"
+#include "platform/dll_search.h"
 
 namespace {
 const std::vector<std::string> kLookUpBoth = {

@@ -4,8 +4,9 @@
 // whole exception machinery along (unwinder, personality routine, exception
 // classes, the terminate handler's name demangler): most of the exe. These
 // replacements end the process through abort() where the library would throw,
-// so none of it is linked. Compiled into the Windows image only: the unit
-// tests keep the normal library and their sanitizer's own allocator.
+// so none of it is linked. Compiled into the mingw images only: the unit
+// tests keep the normal library and their sanitizer's own allocator, and
+// MSVC's library is left as it is.
 //
 // If a later change calls library code that throws by another way, the
 // machinery comes back and the image test's size cap fails.
