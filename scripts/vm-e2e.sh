@@ -21,7 +21,7 @@ mkdir -p "$payload/fixtures"
 cp "$build/SetupLauncher.exe" "$payload/"
 cp "$root"/tests/e2e/*.py "$root/tests/vm/run-in-guest.sh" "$payload/"
 cp "$build"/tests/e2e/fixtures/*.exe "$build"/tests/e2e/fixtures/*.msi \
-   "$build"/tests/e2e/fixtures/msi.dll "$payload/fixtures/"
+   "$build"/tests/e2e/fixtures/msi.dll "$build"/tests/e2e/fixtures/products.tsv "$payload/fixtures/"
 cp "$payload/run-in-guest.sh" "$payload/run.sh"
 mkfs.ext4 -q -d "$payload" -F "$work/payload.img" 256M
 

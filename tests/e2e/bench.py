@@ -1,5 +1,6 @@
 """What the scenarios act on in a Wine session: media with fake setups, sample
 products, a host stand-in, and launcher runs whose prompts are answered."""
+import collections
 import os
 import re
 import shutil
@@ -8,16 +9,21 @@ import time
 
 from session import Failure, check, read, wait_for
 
-CODES = {
-    "word": "{6B2E41D0-93A7-4C5F-B81E-0D7F3A9C2E14}",
-    "calc": "{A4F08C3B-1E6D-47B2-9C05-E3B71D8A6F20}",
-    "other": "{5C1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E4F}",
-}
+# A sample product: the catalogue's rows 1 and 2 (row1, row2) and a code
+# outside it (other, with no host), as the build wrote them to products.tsv.
+Product = collections.namedtuple("Product", "name code host title")
+
+
+def read_products(fixtures):
+    with open(os.path.join(fixtures, "products.tsv"), encoding="utf-8") as f:
+        products = [Product(*line.rstrip("\n").split("\t")) for line in f if line.strip()]
+    return {p.name: p for p in products}
 
 
 class Bench:
     def __init__(self, session, fixtures, launcher):
         self.wine, self.fixtures, self.launcher = session, fixtures, launcher
+        self.products = read_products(fixtures)
         # For the demo: told of each launcher run, and shown the first prompt.
         self.narrate = self.on_prompt = None
         self.media = self.make_media(os.path.join(session.work, "Product Media", "Disc 1"))
@@ -45,20 +51,22 @@ class Bench:
             if os.path.exists(path):
                 os.remove(path)
 
-    def is_installed(self, name):
+    def is_installed(self, product):
         # The installer's own answer, to the same query the launcher makes.
-        result = self.wine.run([self.fixture("e2e_probe.exe"), CODES[name]])
+        result = self.wine.run([self.fixture("e2e_probe.exe"), product.code])
         check(result.returncode in (0, 1), "the installer query failed (%d)" % result.returncode)
         return result.returncode == 0
 
-    def install(self, name):
-        result = self.wine.run(["msiexec", "/i", self.fixture(name + ".msi"), "/qn"], timeout=120)
-        check(result.returncode == 0 and self.is_installed(name), "could not install " + name)
-        self.installed.add(name)
+    def install(self, product):
+        result = self.wine.run(["msiexec", "/i", self.fixture(product.name + ".msi"), "/qn"],
+                               timeout=120)
+        check(result.returncode == 0 and self.is_installed(product),
+              "could not install " + product.name)
+        self.installed.add(product)
 
     def reset_products(self):
-        for name in sorted(self.installed):
-            self.wine.run(["msiexec", "/x", CODES[name], "/qn"], timeout=120)
+        for product in sorted(self.installed):
+            self.wine.run(["msiexec", "/x", product.code, "/qn"], timeout=120)
         self.installed = set()
 
     def start_host(self, file_name):

@@ -4,7 +4,6 @@ import os
 import shutil
 import time
 
-from bench import CODES
 from session import DLL_OVERRIDES, check, read, unix_to_wine, wait_for
 from traces import boxes, requests_with_verb, shell_requests
 
@@ -87,11 +86,11 @@ class Checks:
                     % code, "directory": None, "show": 2}
         check({key: requests[0][key] for key in expected} == expected, "removal: %r" % requests[0])
 
-    def upgraded(self, status, trace, name):
+    def upgraded(self, status, trace, product):
         """Removed by the elevated request, gone by the installer's answer, set up."""
         check(status == 0, "status %d" % status)
-        self.removal(trace, CODES[name])
-        check(not self.bench.is_installed(name), "the product is still installed")
+        self.removal(trace, product.code)
+        check(not self.bench.is_installed(product), "the product is still installed")
         self.setup_started(trace)
 
     @staticmethod
@@ -112,7 +111,7 @@ def no_argument(b, x):
 
 @scenario
 def fresh_install(b, x):
-    status, trace, elapsed = b.run_launcher([CODES["calc"]])
+    status, trace, elapsed = b.run_launcher([b.products["row2"].code])
     check(status == 0, "status %d" % status)
     check(not boxes(trace) and not requests_with_verb(trace, "runas"), "upgrade road taken")
     # The launcher has ended; the setup, which lives 4 s, must still run.
@@ -124,7 +123,7 @@ def fresh_install(b, x):
 def folder_outside_the_code_page(b, x):
     # Cyrillic and Polish letters that code page 1252 cannot spell, and a blank.
     media = b.make_media(os.path.join(b.wine.work, "Установка Łódź"))
-    status, trace, _ = b.run_launcher([CODES["calc"]], media=media)
+    status, trace, _ = b.run_launcher([b.products["row2"].code], media=media)
     check(status == 0, "status %d" % status)
     x.setup_started(trace, media)
     return "setup started from exactly %s" % os.path.basename(media)
@@ -143,7 +142,7 @@ def folder_longer_than_250_bytes(b, x):
     letters = min((300 - base) // 2 + 1, 240 - base)
     check(base + 2 * letters > 250, "the work folder is too long for this scenario")
     media = b.make_media(nested_folder(b.wine.work, "Ж", letters))
-    status, trace, _ = b.run_launcher([CODES["calc"]], media=media)
+    status, trace, _ = b.run_launcher([b.products["row2"].code], media=media)
     check(status == 0, "status %d" % status)
     x.setup_started(trace, media)
     folder = unix_to_wine(media)
@@ -166,7 +165,7 @@ def folder_past_max_path(b, x):
         letters -= 1
     check(letters > 0, "the work folder is too long for this scenario")
     media = b.make_media(nested_folder(b.wine.work, "d", letters))
-    status, trace, _ = b.run_launcher([CODES["calc"]], media=media)
+    status, trace, _ = b.run_launcher([b.products["row2"].code], media=media)
     check(status == 0 and not boxes(trace), "status %d, boxes %r" % (status, boxes(trace)))
     started = x.setup_requested_by_short_form(trace, media)
     return "setup requested as %s (%d characters) for a folder of %d characters" % (
@@ -183,41 +182,46 @@ def empty_argument(b, x):
 
 @scenario
 def upgrade_host_not_running(b, x):
-    b.install("calc")
-    status, trace, _ = b.run_launcher([CODES["calc"]])
-    x.boxes(trace, "Excel.exe", 0)
-    x.upgraded(status, trace, "calc")
+    product = b.products["row2"]
+    b.install(product)
+    status, trace, _ = b.run_launcher([product.code])
+    x.boxes(trace, product.host, 0)
+    x.upgraded(status, trace, product)
     return "no box; removed elevated; setup started; status 0"
 
 
 @scenario
 def upgrade_host_running(b, x):
-    b.install("calc")
-    b.start_host("EXCEL.EXE")
-    answers = [("Tessacalc", "Return", b.on_prompt),
-               ("Tessacalc", "Return", lambda _: b.stop_host())]
-    status, trace, _ = b.run_launcher([CODES["calc"]], answers=answers)
-    x.boxes(trace, "Excel.exe", 2)
-    x.upgraded(status, trace, "calc")
-    return "box twice while EXCEL.EXE ran, none after it closed; removed; setup; status 0"
+    product = b.products["row2"]
+    b.install(product)
+    running = product.host.upper()  # found in another letter case
+    b.start_host(running)
+    answers = [(product.title, "Return", b.on_prompt),
+               (product.title, "Return", lambda _: b.stop_host())]
+    status, trace, _ = b.run_launcher([product.code], answers=answers)
+    x.boxes(trace, product.host, 2)
+    x.upgraded(status, trace, product)
+    return "box twice while %s ran, none after it closed; removed; setup; status 0" % running
 
 
 @scenario
 def upgrade_cancel(b, x):
-    b.install("word")
-    b.start_host("winword.EXE")
-    status, trace, _ = b.run_launcher([CODES["word"]], answers=[("Tessawrite", "Escape", None)])
+    product = b.products["row1"]
+    b.install(product)
+    b.start_host(product.host.swapcase())
+    status, trace, _ = b.run_launcher([product.code], answers=[(product.title, "Escape", None)])
     check(status == 1, "status %d" % status)
-    x.boxes(trace, "WinWord.exe", 1)
+    x.boxes(trace, product.host, 1)
     check(not requests_with_verb(trace, "runas"), "a removal was requested")
-    check(b.is_installed("word"), "the product was removed")
+    check(b.is_installed(product), "the product was removed")
     x.no_setup(trace)
     return "Escape at the prompt: status 1, product kept, no removal, no setup"
 
 
 @scenario
 def removal_fails(b, x):
-    b.install("calc")
+    product = b.products["row2"]
+    b.install(product)
     # A 32-bit launcher in a WOW64 prefix gets syswow64's copy.
     copies = [path for path in (os.path.join(b.wine.prefix, "drive_c", "windows", folder,
                                               "msiexec.exe") for folder in ("system32", "syswow64"))
@@ -227,26 +231,27 @@ def removal_fails(b, x):
     try:
         # The shell reports the missing program in a box of its own, which
         # the user dismisses; the launcher then goes on by itself.
-        status, trace, _ = b.run_launcher([CODES["calc"]], answers=[(None, "Return", None)])
+        status, trace, _ = b.run_launcher([product.code], answers=[(None, "Return", None)])
     finally:
         for path in copies:
             os.rename(path + ".hidden", path)
     check(status == 0, "status %d" % status)
     check(len(boxes(trace)) == 1 and "is running" not in boxes(trace)[0],
           "boxes: %r" % boxes(trace))
-    x.removal(trace, CODES["calc"])
-    check(b.is_installed("calc"), "the product is gone")
+    x.removal(trace, product.code)
+    check(b.is_installed(product), "the product is gone")
     x.no_setup(trace)
     return "removal program missing: shell's error box; product kept, no setup, status 0"
 
 
 @scenario
 def code_outside_catalogue(b, x):
-    b.install("other")
-    b.start_host("EXCEL.EXE")  # a catalogued host does not matter here
-    status, trace, _ = b.run_launcher([CODES["other"]])
+    product = b.products["other"]
+    b.install(product)
+    b.start_host(b.products["row2"].host)  # a catalogued host does not matter here
+    status, trace, _ = b.run_launcher([product.code])
     x.boxes(trace, "", 0)
-    x.upgraded(status, trace, "other")
+    x.upgraded(status, trace, product)
     return "no box; removed; setup started; status 0"
 
 
@@ -254,7 +259,8 @@ def code_outside_catalogue(b, x):
 def planted_files(b, x):
     # An msi.dll beside the launcher (Wine told to prefer it, as Windows would)
     # and an msiexec.exe in the current directory: neither may ever run.
-    b.install("calc")
+    product = b.products["row2"]
+    b.install(product)
     folder = os.path.join(b.wine.work, "Downloads")
     os.makedirs(folder)
     launcher = shutil.copy(b.launcher, folder)
@@ -266,15 +272,15 @@ def planted_files(b, x):
     try:
         # Control: a program that imports msi.dll does load the planted copy.
         control = shutil.copy(b.fixture("e2e_probe.exe"), os.path.join(folder, "imports-msi.exe"))
-        b.wine.run([control, CODES["calc"]], extra=prefer_beside)
+        b.wine.run([control, product.code], extra=prefer_beside)
         check(os.path.exists(marker), "control: the planted msi.dll was not loaded at all")
         os.remove(marker)
         os.remove(control)
-        status, trace, _ = b.run_launcher([CODES["calc"]], launcher=launcher, extra=prefer_beside)
+        status, trace, _ = b.run_launcher([product.code], launcher=launcher, extra=prefer_beside)
     finally:
         os.remove(planted)
     check(not os.path.exists(marker), "the planted msi.dll was loaded")
     check(not os.path.exists(os.path.join(b.media, "planted-msiexec-ran.txt")),
           "the planted msiexec.exe ran")
-    x.upgraded(status, trace, "calc")
+    x.upgraded(status, trace, product)
     return "planted msi.dll and msiexec.exe never ran; real removal by full path; setup"

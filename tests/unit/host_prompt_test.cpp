@@ -4,6 +4,7 @@
 #include "fake_windows.h"
 #include "guard/host_prompt.h"
 #include "launcher/product_catalogue.h"
+#include "sample_products.h"
 
 TEST(HostPrompt, TextUsesLineFeedsOnlyAndTheCatalogueSpelling) {
   EXPECT_EQ("WinWord.exe is running.\n\nPlease close WinWord.exe to progress.",
@@ -20,14 +21,16 @@ TEST(HostPrompt, HostNotRunningReturnsTrueWithoutABox) {
 
 TEST(HostPrompt, HostInAnotherCaseIsFoundAndShownAsCatalogued) {
   FakeWorld& w = ResetFake();
-  LookUpProduct("{3D97E2A6-5B0C-4E81-A7F4-92C6D0B3E857}");
-  w.processes = {"OUTLOOK.EXE"};
+  const ProductEntry& product = SampleProduct();
+  const std::string host = product.hostProcessName;
+  LookUpProduct(product.productCode);
+  w.processes = {InUpperCase(host)};
   w.boxReplies = {{IDRETRY, {}, true}};
   EXPECT_TRUE(WaitForHostToClose(SelectedProduct.hostProcessName));
-  EXPECT_EQ(
-      std::vector<std::string>{"MessageBoxA(0x0, \"Outlook.exe is running.\n\nPlease close "
-                               "Outlook.exe to progress.\", \"Tessamail\", 0x35)"},
-      CallsStartingWith("MessageBoxA"));
+  EXPECT_EQ(std::vector<std::string>{"MessageBoxA(0x0, \"" + host + " is running.\n\nPlease close " +
+                                     host + " to progress.\", \"" + product.displayName +
+                                     "\", 0x35)"},
+            CallsStartingWith("MessageBoxA"));
 }
 
 TEST(HostPrompt, AnyAnswerButRetryGivesUpAtOnce) {

@@ -7,12 +7,15 @@
 
 #include "fake_windows.h"
 #include "launcher/launch_sequence.h"
+#include "sample_products.h"
 
 namespace {
-const std::string kWord = "{6B2E41D0-93A7-4C5F-B81E-0D7F3A9C2E14}";
-const std::string kExcel = "{A4F08C3B-1E6D-47B2-9C05-E3B71D8A6F20}";
+const std::string kCode = SampleProduct().productCode;
+const std::string kHost = SampleProduct().hostProcessName;
+const std::string kCaption = SampleProduct().displayName;
 const std::string kForeign = "{11111111-2222-3333-4444-555555555555}";
-const std::string kExcelPrompt = "\"Excel.exe is running.\n\nPlease close Excel.exe to progress.\"";
+const std::string kPrompt =
+    "\"" + kHost + " is running.\n\nPlease close " + kHost + " to progress.\"";
 
 int Launch(std::vector<std::string> args) {
   std::vector<char*> argv;
@@ -81,8 +84,8 @@ TEST(FreshInstall, NoArgumentDoesNothingButRestrictDllSearch) {
 
 TEST(FreshInstall, NotInstalledProbesOnceAndStartsSetup) {
   ResetFake();
-  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kWord, "ignored", "/x"}));
-  EXPECT_EQ(kRestrictDllSearch + ProbeCalls(kWord) + kSetupCalls, Fake().calls);
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode, "ignored", "/x"}));
+  EXPECT_EQ(kRestrictDllSearch + ProbeCalls(kCode) + kSetupCalls, Fake().calls);
 }
 
 TEST(FreshInstall, EmptyCodeIsProbedAsItIs) {
@@ -96,17 +99,17 @@ TEST(FreshInstall, EmptyCodeIsProbedAsItIs) {
 TEST(FreshInstall, AnyProbeFailureReadsAsNotInstalled) {
   FakeWorld& w = ResetFake();
   w.notInstalledAnswer = 1608;  // ERROR_UNKNOWN_PROPERTY, not the usual 1605
-  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kWord}));
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode}));
   EXPECT_EQ(1u, SetupStarts());
 }
 
 TEST(FreshInstall, InstalledNameTooLongForTheBufferReadsAsNotInstalled) {
   FakeWorld& w = ResetFake();
-  w.installed = {kExcel};
+  w.installed = {kCode};
   w.installedName = std::string(255, 'n');  // the installer answers ERROR_MORE_DATA
-  w.processes = {"Excel.exe"};
-  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
-  EXPECT_EQ(kRestrictDllSearch + ProbeCalls(kExcel) + kSetupCalls, Fake().calls);
+  w.processes = {kHost};
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode}));
+  EXPECT_EQ(kRestrictDllSearch + ProbeCalls(kCode) + kSetupCalls, Fake().calls);
 }
 
 TEST(FreshInstall, OldestWindowsRunsWithoutTheNewerFunctions) {
@@ -115,7 +118,7 @@ TEST(FreshInstall, OldestWindowsRunsWithoutTheNewerFunctions) {
   w.searchFlags = FakeWorld::SearchFlags::Ignored;
   w.hasSetDllDirectoryA = false;
   w.hasIsWow64Process = false;
-  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kWord}));
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode}));
   EXPECT_TRUE(CallsStartingWith("SetD").empty());
   EXPECT_EQ(1u, CallsStartingWith("LoadLibraryExA").size());
   EXPECT_EQ(1u, CallsStartingWith("MsiGetProductInfoA").size());
@@ -124,17 +127,17 @@ TEST(FreshInstall, OldestWindowsRunsWithoutTheNewerFunctions) {
 
 TEST(Upgrade, HostNotRunningRemovesWithoutPromptThenStartsSetup) {
   FakeWorld& w = ResetFake();
-  w.installed = {kExcel};
-  w.processes = {"explorer.exe", "winword.exe"};
-  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+  w.installed = {kCode};
+  w.processes = {"explorer.exe", InLowerCase(OtherProduct().hostProcessName)};
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode}));
 
   EXPECT_EQ(0u, Boxes());
   const Calls processCheck = {"CreateToolhelp32Snapshot(0x2, 0)", "Process32First(0x100, dwSize=" +
                               std::to_string(sizeof(PROCESSENTRY32)) + ")",
                               "Process32Next(0x100)", "Process32Next(0x100)", "CloseHandle(0x100)"};
-  const Calls removal = {"GetSystemDirectoryA(260)", Removal(kExcel),
+  const Calls removal = {"GetSystemDirectoryA(260)", Removal(kCode),
                          "WaitForSingleObject(0x101, 0xffffffff)", "CloseHandle(0x101)"};
-  EXPECT_EQ(kRestrictDllSearch + ProbeCalls(kExcel) + processCheck + removal + ProbeCalls(kExcel) +
+  EXPECT_EQ(kRestrictDllSearch + ProbeCalls(kCode) + processCheck + removal + ProbeCalls(kCode) +
                 kSetupCalls,
             Fake().calls);
   EXPECT_TRUE(Fake().openHandles.empty());
@@ -143,13 +146,13 @@ TEST(Upgrade, HostNotRunningRemovesWithoutPromptThenStartsSetup) {
 
 TEST(Upgrade, HostClosedThenRetryShowsOneBox) {
   FakeWorld& w = ResetFake();
-  w.installed = {kExcel};
-  w.processes = {"EXCEL.EXE"};
+  w.installed = {kCode};
+  w.processes = {InUpperCase(kHost)};
   w.boxReplies = {{IDRETRY, {"explorer.exe"}, true}};
-  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode}));
 
   ASSERT_EQ(1u, Boxes());
-  EXPECT_EQ("MessageBoxA(0x0, " + kExcelPrompt + ", \"Tessacalc\", 0x35)",
+  EXPECT_EQ("MessageBoxA(0x0, " + kPrompt + ", \"" + kCaption + "\", 0x35)",
             CallsStartingWith("MessageBoxA")[0]);
   EXPECT_EQ(1u, Removals());
   EXPECT_EQ(1u, SetupStarts());
@@ -157,10 +160,10 @@ TEST(Upgrade, HostClosedThenRetryShowsOneBox) {
 
 TEST(Upgrade, RetryWhileStillRunningAsksAgain) {
   FakeWorld& w = ResetFake();
-  w.installed = {kExcel};
-  w.processes = {"excel.exe"};
+  w.installed = {kCode};
+  w.processes = {InLowerCase(kHost)};
   w.boxReplies = {{IDRETRY, {}, false}, {IDRETRY, {}, false}, {IDRETRY, {}, true}};
-  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode}));
 
   const auto boxes = CallsStartingWith("MessageBoxA");
   ASSERT_EQ(3u, boxes.size());
@@ -172,10 +175,10 @@ TEST(Upgrade, RetryWhileStillRunningAsksAgain) {
 
 TEST(Upgrade, CancelEndsWithStatusOneAndRemovesNothing) {
   FakeWorld& w = ResetFake();
-  w.installed = {kExcel};
-  w.processes = {"Excel.exe"};
+  w.installed = {kCode};
+  w.processes = {kHost};
   w.boxReplies = {{IDCANCEL, {}, false}};
-  EXPECT_EQ(kExitCancelled, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(kExitCancelled, Launch({"SetupLauncher.exe", kCode}));
   EXPECT_EQ(1u, Boxes());
   EXPECT_EQ(0u, Removals());
   EXPECT_EQ(0u, SetupStarts());
@@ -185,10 +188,10 @@ TEST(Upgrade, CancelEndsWithStatusOneAndRemovesNothing) {
 
 TEST(Upgrade, BoxThatCannotBeShownGivesUpAfterOneTry) {
   FakeWorld& w = ResetFake();
-  w.installed = {kExcel};
-  w.processes = {"Excel.exe"};
+  w.installed = {kCode};
+  w.processes = {kHost};
   w.boxReplies = {{0, {}, false}};
-  EXPECT_EQ(kExitCancelled, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(kExitCancelled, Launch({"SetupLauncher.exe", kCode}));
   EXPECT_EQ(1u, Boxes());
   EXPECT_EQ(0u, Removals());
   EXPECT_EQ(0u, SetupStarts());
@@ -196,9 +199,9 @@ TEST(Upgrade, BoxThatCannotBeShownGivesUpAfterOneTry) {
 
 TEST(Upgrade, DeclinedElevationEndsQuietlyWithoutSetup) {
   FakeWorld& w = ResetFake();
-  w.installed = {kExcel};
+  w.installed = {kCode};
   w.elevationDeclined = true;
-  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode}));
   EXPECT_EQ(1u, Removals());
   EXPECT_TRUE(CallsStartingWith("WaitForSingleObject").empty());
   EXPECT_EQ(2u, CallsStartingWith("MsiGetProductInfoA").size());
@@ -207,9 +210,9 @@ TEST(Upgrade, DeclinedElevationEndsQuietlyWithoutSetup) {
 
 TEST(Upgrade, UnreadableSystemDirectoryEndsAsADeclinedElevation) {
   FakeWorld& w = ResetFake();
-  w.installed = {kExcel};
+  w.installed = {kCode};
   w.systemDirectoryFails = true;
-  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode}));
   EXPECT_EQ(0u, Removals());
   EXPECT_EQ(2u, CallsStartingWith("MsiGetProductInfoA").size());
   EXPECT_EQ(0u, SetupStarts());
@@ -217,9 +220,9 @@ TEST(Upgrade, UnreadableSystemDirectoryEndsAsADeclinedElevation) {
 
 TEST(Upgrade, RemovalThatDoesNotTakeEndsWithoutSetup) {
   FakeWorld& w = ResetFake();
-  w.installed = {kExcel};
+  w.installed = {kCode};
   w.removalTakes = false;
-  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kExcel}));
+  EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode}));
   EXPECT_EQ(1u, CallsStartingWith("WaitForSingleObject").size());
   EXPECT_EQ(0u, SetupStarts());
 }
@@ -227,7 +230,7 @@ TEST(Upgrade, RemovalThatDoesNotTakeEndsWithoutSetup) {
 TEST(Upgrade, CodeOutsideCatalogueLooksForAnEmptyName) {
   FakeWorld& w = ResetFake();
   w.installed = {kForeign};
-  w.processes = {"Excel.exe", "WinWord.exe"};
+  w.processes = {kHost, OtherProduct().hostProcessName};
   EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kForeign}));
   EXPECT_EQ(0u, Boxes());
   EXPECT_EQ(Removal(kForeign), CallsStartingWith("ShellExecuteExA")[0]);
@@ -236,7 +239,7 @@ TEST(Upgrade, CodeOutsideCatalogueLooksForAnEmptyName) {
   // Only a process that reports an empty name stands in its way.
   w = ResetFake();
   w.installed = {kForeign};
-  w.processes = {"Excel.exe", ""};
+  w.processes = {kHost, ""};
   w.boxReplies = {{IDCANCEL, {}, false}};
   EXPECT_EQ(kExitCancelled, Launch({"SetupLauncher.exe", kForeign}));
   EXPECT_EQ("MessageBoxA(0x0, \" is running.\n\nPlease close  to progress.\", \"\", 0x35)",
@@ -245,10 +248,9 @@ TEST(Upgrade, CodeOutsideCatalogueLooksForAnEmptyName) {
 
 TEST(Upgrade, LowerCaseCatalogueCodeSelectsNoHost) {
   FakeWorld& w = ResetFake();
-  std::string lower = kExcel;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string lower = InLowerCase(kCode);
   w.installed = {lower};
-  w.processes = {"Excel.exe"};  // the Excel row's host runs, but this code is not that row
+  w.processes = {kHost};  // the row's host runs, but this code is not that row
   EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", lower}));
   EXPECT_EQ(0u, Boxes());
   EXPECT_EQ(Removal(lower), CallsStartingWith("ShellExecuteExA")[0]);
