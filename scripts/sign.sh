@@ -17,9 +17,10 @@ exe=${1:-$ROOT/build/win32-release/SetupLauncher.exe}
 ensure_packages osslsigncode
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-umask 077
-printf '%s' "${SIGN_PASSWORD:-}" > "$work/pass"
+(umask 077 && printf '%s' "${SIGN_PASSWORD:-}" > "$work/pass")
 osslsigncode sign -pkcs12 "$pkcs12" -readpass "$work/pass" -h sha256 \
   -n "Setup Launcher" "${timestamp[@]}" -in "$exe" -out "$work/signed.exe" >/dev/null
+# The signed copy takes the place of the exe with the exe's own permissions.
+chmod --reference="$exe" "$work/signed.exe"
 mv "$work/signed.exe" "$exe"
 echo "signed: $exe"

@@ -12,7 +12,10 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Setup Launcher Test
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout pass:s3cret \
   -out "$work/cert.p12"
 cp "$exe" "$work/SetupLauncher.exe"
+chmod 0755 "$work/SetupLauncher.exe"
 SIGN_PASSWORD=s3cret bash "$src/scripts/sign.sh" "$work/cert.p12" "$work/SetupLauncher.exe"
+mode=$(stat -c %a "$work/SetupLauncher.exe")
+[ "$mode" = 755 ] || { echo "signing changed the exe's permissions to $mode"; exit 1; }
 
 # Unsigned before, signed after; trust the throwaway root for the check.
 if osslsigncode verify -in "$exe" >/dev/null 2>&1; then echo "the unsigned exe verified"; exit 1; fi
