@@ -5,7 +5,7 @@ BUILD_PACKAGES=(cmake ninja-build g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-
                 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 libgtest-dev
                 python3 python3-pefile)
 # Running the twin end to end under Wine, answering its box through Xvfb.
-WINE_PACKAGES=(wine wine64 msitools wixl xvfb xdotool imagemagick x11-apps)
+WINE_PACKAGES=(wine wine64 fonts-wine msitools wixl xvfb xdotool imagemagick x11-apps)
 # The emulated machine that runs the shipped 32-bit exe, and what its guest
 # needs: Wine with its 32-bit part, a display, key presses, the harness.
 VM_PACKAGES=(qemu-system-x86 debootstrap e2fsprogs)

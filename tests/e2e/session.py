@@ -1,5 +1,6 @@
 """One Wine prefix on a private X display, the one environment of every Wine
 program, and programs run with bounded waits."""
+import glob
 import os
 import select
 import shutil
@@ -8,6 +9,11 @@ import time
 
 # No Mono or Gecko installer prompts in a new prefix.
 DLL_OVERRIDES = "mscoree,mshtml="
+
+# Wine's own fonts, where Debian's fonts-wine puts them. Debian's Wine does not
+# look there, and without Marlett it draws a box's close button as the letter
+# "r"; a prefix gets them in its own Fonts folder, where Wine does look.
+WINE_FONTS = "/usr/share/wine/fonts"
 
 
 class Failure(Exception):
@@ -97,6 +103,8 @@ class WineSession:
 
     def make_prefix(self):
         result = self.run(["wineboot", "-i"], timeout=180)
+        for font in glob.glob(os.path.join(WINE_FONTS, "*.ttf")):
+            shutil.copy(font, os.path.join(self.prefix, "drive_c", "windows", "Fonts"))
         # Wine draws the frames itself: the private display has no window
         # manager, and a box without its title bar would hide the product.
         self.run(["reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Decorated", "/d", "N",
