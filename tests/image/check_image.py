@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Checks of the built launcher image: what Windows sees before any code runs.
 
-Usage: check_image.py EXE --machine x86|AMD64 --version A.B.C.D
+Usage: check_image.py EXE --machine x86|AMD64 --version A.B.C.D [Image.test_NAME ...]
 """
+import argparse
 import os
 import subprocess
 import sys
@@ -194,7 +195,11 @@ class Image(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXE = sys.argv[1]
-    MACHINE = sys.argv[sys.argv.index("--machine") + 1]
-    VERSION = sys.argv[sys.argv.index("--version") + 1]
-    unittest.main(argv=[sys.argv[0], "-v"])
+    parser = argparse.ArgumentParser()
+    parser.add_argument("exe")
+    parser.add_argument("--machine", required=True, choices=["x86", "AMD64"])
+    parser.add_argument("--version", required=True)
+    parser.add_argument("checks", nargs="*", help="only these, as Image.test_NAME")
+    args = parser.parse_intermixed_args()
+    EXE, MACHINE, VERSION = args.exe, args.machine, args.version
+    unittest.main(argv=[sys.argv[0], "-v"] + args.checks)
