@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 
 struct ProductEntry {
@@ -11,7 +12,14 @@ struct ProductEntry {
   const char* displayName;
 };
 
-extern const std::array<ProductEntry, 4> ProductCatalogue;
+// The rows live in product_catalogue.def; their number follows from them.
+constexpr std::size_t kProductCount = 0
+#define PRODUCT(code, host, title) +1
+#include "launcher/product_catalogue.def"
+#undef PRODUCT
+    ;
+
+extern const std::array<ProductEntry, kProductCount> ProductCatalogue;
 
 // The product this run serves; empty texts when its code is not catalogued.
 struct ProductSelection {

@@ -9,8 +9,9 @@ import time
 
 from session import Failure, check, read, wait_for
 
-# A sample product: the catalogue's rows 1 and 2 (row1, row2) and a code
-# outside it (other, with no host), as the build wrote them to products.tsv.
+# A sample product: each catalogue row (row1, row2 ...) and a code outside it
+# (other, with no host), as the build wrote them to products.tsv. Packages
+# exist for row1 and other only.
 Product = collections.namedtuple("Product", "name code host title")
 
 
@@ -28,6 +29,12 @@ class Bench:
         self.narrate = self.on_prompt = None
         self.media = self.make_media(os.path.join(session.work, "Product Media", "Disc 1"))
         self.installed, self.host = set(), None
+
+    def product_with_another_host(self):
+        """The first catalogued product whose host is not row1's, or None."""
+        host = self.products["row1"].host.lower()
+        return next((p for p in self.products.values()
+                     if p.name.startswith("row") and p.host.lower() != host), None)
 
     def fixture(self, name):
         return os.path.join(self.fixtures, name)

@@ -1,5 +1,6 @@
 """The scenarios, each registered once by @scenario, in the order they run: each
 acts on the bench (b), checks the run (x), and returns an account for the log."""
+import ntpath
 import os
 import shutil
 import time
@@ -21,16 +22,18 @@ class Checks:
     def __init__(self, bench, arch):
         self.bench, self.arch = bench, arch
 
-    def setup_started(self, trace, media=None):
-        """The one setup request, and the setup's run from exactly that path."""
+    def setup_started(self, trace, media=None, folder=None):
+        """The one setup request, for the setup below the media folder as
+        Windows names it (`folder`), and the setup's run from that path."""
         media = media or self.bench.media
-        path = self.setup_path(media)
+        path = (folder or unix_to_wine(media)) + "\\%s\\Setup.exe" % self.arch
         r, quoted = self.setup_request(trace), '"%s"' % path
         # Wine prints a few hundred characters of a text at most.
         check(r["file"] == quoted or not r["whole"] and quoted.startswith(r["file"]),
               "setup file was %r, expected %r" % (r["file"], quoted))
         record = self.setup_record(media)
-        check("path=%s\n" % path in record and "long=%s\n" % path in record,
+        ran = ntpath.normpath(path)  # as Windows reads it: a doubled separator is one
+        check("path=%s\n" % ran in record and "long=%s\n" % ran in record,
               "the setup ran from elsewhere: " + record)
         return record
 
@@ -61,9 +64,6 @@ class Checks:
         check((r["show"], r["parameters"], r["directory"], r["hwnd"]) == (1, None, None, 0),
               "setup request not as expected: %r" % r)
         return r
-
-    def setup_path(self, media):
-        return unix_to_wine(os.path.join(media, self.arch, "Setup.exe"))
 
     def setup_record(self, media):
         record = self.bench.setup_record(media, self.arch)
@@ -111,7 +111,7 @@ def no_argument(b, x):
 
 @scenario
 def fresh_install(b, x):
-    status, trace, elapsed = b.run_launcher([b.products["row2"].code])
+    status, trace, elapsed = b.run_launcher([b.products["row1"].code])
     check(status == 0, "status %d" % status)
     check(not boxes(trace) and not requests_with_verb(trace, "runas"), "upgrade road taken")
     # The launcher has ended; the setup, which lives 4 s, must still run.
@@ -123,7 +123,7 @@ def fresh_install(b, x):
 def folder_outside_the_code_page(b, x):
     # Cyrillic and Polish letters that code page 1252 cannot spell, and a blank.
     media = b.make_media(os.path.join(b.wine.work, "Установка Łódź"))
-    status, trace, _ = b.run_launcher([b.products["row2"].code], media=media)
+    status, trace, _ = b.run_launcher([b.products["row1"].code], media=media)
     check(status == 0, "status %d" % status)
     x.setup_started(trace, media)
     return "setup started from exactly %s" % os.path.basename(media)
@@ -142,7 +142,7 @@ def folder_longer_than_250_bytes(b, x):
     letters = min((300 - base) // 2 + 1, 240 - base)
     check(base + 2 * letters > 250, "the work folder is too long for this scenario")
     media = b.make_media(nested_folder(b.wine.work, "Ж", letters))
-    status, trace, _ = b.run_launcher([b.products["row2"].code], media=media)
+    status, trace, _ = b.run_launcher([b.products["row1"].code], media=media)
     check(status == 0, "status %d" % status)
     x.setup_started(trace, media)
     folder = unix_to_wine(media)
@@ -165,7 +165,7 @@ def folder_past_max_path(b, x):
         letters -= 1
     check(letters > 0, "the work folder is too long for this scenario")
     media = b.make_media(nested_folder(b.wine.work, "d", letters))
-    status, trace, _ = b.run_launcher([b.products["row2"].code], media=media)
+    status, trace, _ = b.run_launcher([b.products["row1"].code], media=media)
     check(status == 0 and not boxes(trace), "status %d, boxes %r" % (status, boxes(trace)))
     started = x.setup_requested_by_short_form(trace, media)
     return "setup requested as %s (%d characters) for a folder of %d characters" % (
@@ -182,17 +182,21 @@ def empty_argument(b, x):
 
 @scenario
 def upgrade_host_not_running(b, x):
-    product = b.products["row2"]
+    product, another = b.products["row1"], b.product_with_another_host()
     b.install(product)
+    if another:  # only this product's host holds the removal
+        b.start_host(another.host)
     status, trace, _ = b.run_launcher([product.code])
     x.boxes(trace, product.host, 0)
     x.upgraded(status, trace, product)
-    return "no box; removed elevated; setup started; status 0"
+    return "no box%s; removed elevated; setup started; status 0" % (
+        " while %s of %s ran" % (another.host, another.name) if another else
+        " (no other catalogued product has another host to run beside it)")
 
 
 @scenario
 def upgrade_host_running(b, x):
-    product = b.products["row2"]
+    product = b.products["row1"]
     b.install(product)
     running = product.host.upper()  # found in another letter case
     b.start_host(running)
@@ -220,7 +224,7 @@ def upgrade_cancel(b, x):
 
 @scenario
 def removal_fails(b, x):
-    product = b.products["row2"]
+    product = b.products["row1"]
     b.install(product)
     # A 32-bit launcher in a WOW64 prefix gets syswow64's copy.
     copies = [path for path in (os.path.join(b.wine.prefix, "drive_c", "windows", folder,
@@ -248,7 +252,7 @@ def removal_fails(b, x):
 def code_outside_catalogue(b, x):
     product = b.products["other"]
     b.install(product)
-    b.start_host(b.products["row2"].host)  # a catalogued host does not matter here
+    b.start_host(b.products["row1"].host)  # a catalogued host does not matter here
     status, trace, _ = b.run_launcher([product.code])
     x.boxes(trace, "", 0)
     x.upgraded(status, trace, product)
@@ -259,7 +263,7 @@ def code_outside_catalogue(b, x):
 def planted_files(b, x):
     # An msi.dll beside the launcher (Wine told to prefer it, as Windows would)
     # and an msiexec.exe in the current directory: neither may ever run.
-    product = b.products["row2"]
+    product = b.products["row1"]
     b.install(product)
     folder = os.path.join(b.wine.work, "Downloads")
     os.makedirs(folder)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 
 #include "fake_windows.h"
 #include "installer/product_probe.h"
@@ -11,12 +12,13 @@
 // The one test that pins the rows, against typos in the codes: a vendor who
 // changes the catalogue changes this table with it.
 TEST(Catalogue, EveryRowSelectsItsHostAndName) {
-  const char* expected[4][3] = {
+  const char* expected[][3] = {
       {"{6B2E41D0-93A7-4C5F-B81E-0D7F3A9C2E14}", "WinWord.exe", "Tessawrite"},
       {"{A4F08C3B-1E6D-47B2-9C05-E3B71D8A6F20}", "Excel.exe", "Tessacalc"},
       {"{3D97E2A6-5B0C-4E81-A7F4-92C6D0B3E857}", "Outlook.exe", "Tessamail"},
       {"{E1C5B7F9-2A48-4D63-8E0B-6F19A3C7D542}", "Visio.exe", "Tessadraw"},
   };
+  ASSERT_EQ(std::size(expected), ProductCatalogue.size());
   for (const auto& row : expected) {
     ResetFake();
     LookUpProduct(row[0]);

@@ -128,13 +128,17 @@ TEST(FreshInstall, OldestWindowsRunsWithoutTheNewerFunctions) {
 TEST(Upgrade, HostNotRunningRemovesWithoutPromptThenStartsSetup) {
   FakeWorld& w = ResetFake();
   w.installed = {kCode};
-  w.processes = {"explorer.exe", InLowerCase(OtherProduct().hostProcessName)};
+  w.processes = {"explorer.exe"};
+  for (const std::string& host : OtherHostsInLowerCase()) w.processes.push_back(host);
   EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode}));
 
   EXPECT_EQ(0u, Boxes());
-  const Calls processCheck = {"CreateToolhelp32Snapshot(0x2, 0)", "Process32First(0x100, dwSize=" +
-                              std::to_string(sizeof(PROCESSENTRY32)) + ")",
-                              "Process32Next(0x100)", "Process32Next(0x100)", "CloseHandle(0x100)"};
+  Calls processCheck = {"CreateToolhelp32Snapshot(0x2, 0)",
+                        "Process32First(0x100, dwSize=" + std::to_string(sizeof(PROCESSENTRY32)) +
+                            ")"};
+  // One more read per process, the last of which finds none.
+  processCheck.insert(processCheck.end(), w.processes.size(), "Process32Next(0x100)");
+  processCheck.push_back("CloseHandle(0x100)");
   const Calls removal = {"GetSystemDirectoryA(260)", Removal(kCode),
                          "WaitForSingleObject(0x101, 0xffffffff)", "CloseHandle(0x101)"};
   EXPECT_EQ(kRestrictDllSearch + ProbeCalls(kCode) + processCheck + removal + ProbeCalls(kCode) +
@@ -230,7 +234,8 @@ TEST(Upgrade, RemovalThatDoesNotTakeEndsWithoutSetup) {
 TEST(Upgrade, CodeOutsideCatalogueLooksForAnEmptyName) {
   FakeWorld& w = ResetFake();
   w.installed = {kForeign};
-  w.processes = {kHost, OtherProduct().hostProcessName};
+  w.processes = {kHost};
+  for (const std::string& host : OtherHostsInLowerCase()) w.processes.push_back(host);
   EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kForeign}));
   EXPECT_EQ(0u, Boxes());
   EXPECT_EQ(Removal(kForeign), CallsStartingWith("ShellExecuteExA")[0]);
