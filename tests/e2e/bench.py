@@ -46,6 +46,17 @@ class Bench:
             shutil.copy(self.fixture("e2e_fake_setup.exe"), os.path.join(folder, arch, "Setup.exe"))
         return folder
 
+    def map_drive(self, letter, folder):
+        """Maps a drive letter to a folder, as a disc or a USB stick is mapped;
+        returns the drive's root as Windows writes it, "D:\\"."""
+        link = os.path.join(self.wine.prefix, "dosdevices", letter.lower() + ":")
+        check(not os.path.lexists(link), "drive %s: is taken in this prefix" % letter)
+        os.symlink(folder, link)
+        return letter.upper() + ":\\"
+
+    def unmap_drive(self, letter):
+        os.remove(os.path.join(self.wine.prefix, "dosdevices", letter.lower() + ":"))
+
     @staticmethod
     def setup_record(media, arch):
         return os.path.join(media, arch, "setup-ran.txt")

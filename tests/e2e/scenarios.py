@@ -173,6 +173,22 @@ def folder_past_max_path(b, x):
 
 
 @scenario
+def media_at_a_drive_root(b, x):
+    # A disc or a USB stick: the current directory is the drive's root, which
+    # Windows writes with its separator, "D:\\".
+    media = b.make_media(os.path.join(b.wine.work, "Disc in D"))
+    root = b.map_drive("D", media)
+    try:
+        status, trace, _ = b.run_launcher([b.products["row1"].code], media=media)
+        check(status == 0, "status %d" % status)
+        record = x.setup_started(trace, media, root)  # written through the drive
+    finally:
+        b.unmap_drive("D")
+    return "setup requested as %s, ran as %s" % (
+        x.setup_request(trace)["file"], record.split("path=")[1].split("\n")[0])
+
+
+@scenario
 def empty_argument(b, x):
     status, trace, _ = b.run_launcher([""])
     check(status == 0 and not requests_with_verb(trace, "runas"), "status %d, removal" % status)
