@@ -3,7 +3,8 @@
 # launcher runs under Wine: its kernel runs 32-bit code, which this host's
 # sandbox cannot. The disk, kernel and initrd are cached outside the clone
 # under a folder keyed by this script's version and the guest's packages, so a
-# second run costs nothing. Prints the cache folder on its last line.
+# second run costs nothing. Prints the cache folder on its last line. Building
+# it needs root (debootstrap, chroot, mount); a cached image does not.
 #
 # The disk already holds two initialised Wine prefixes (tests/vm/prepare-prefixes.sh),
 # so the key also covers the guest's scripts and the harness's prefix maker.
@@ -20,8 +21,32 @@ cache_root=${SETUP_LAUNCHER_VM_CACHE:-/var/cache/setup-launcher-vm}
 key=$( (printf '%s\n' "$IMAGE_VERSION" "${GUEST_PACKAGES[*]}" "$BOOT_PACKAGES"; cat "${guest_files[@]}") |
       sha256sum | cut -c1-16)
 cache="$cache_root/$key"
+image_files=(disk.img vmlinuz initrd.img)
 
-if [ -f "$cache/ready" ]; then
+# Ready: marked so by the run that built it, with every file of the image as
+# large as it was then.
+image_is_ready() {
+  [ -f "$cache/ready" ] || return 1
+  local file
+  for file in "${image_files[@]}"; do
+    grep -qx "$file $(stat -c %s "$cache/$file" 2>/dev/null)" "$cache/ready" || return 1
+  done
+}
+
+# A ready image is never changed or removed, so it is taken without a lock.
+if image_is_ready; then
+  echo "$cache"
+  exit 0
+fi
+# One run builds the image; another run on this machine (another clone) that
+# needs the same one waits for it, then takes it.
+mkdir -p "$cache_root"
+exec 9>"$cache_root/$key.lock"
+if ! flock -n 9; then
+  echo "vm-image: waiting for another run that builds $cache" >&2
+  flock 9
+fi
+if image_is_ready; then
   echo "$cache"
   exit 0
 fi
@@ -33,7 +58,9 @@ mirror=${DEBIAN_MIRROR:-$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.
 [ -n "$mirror" ] || { echo "vm-image: no Debian mirror found in the apt sources" >&2; exit 1; }
 
 work="$cache.tmp"
-rm -rf "$work"
+# Left by a run that was stopped: nothing may still be mounted in it.
+umount "$work/rootfs/proc" 2>/dev/null || true
+rm -rf --one-file-system "$work"
 mkdir -p "$work"
 rootfs="$work/rootfs"
 log="$work/build.log"
@@ -83,7 +110,9 @@ if ! echo "$out" | grep -q 'PREPARE OK'; then
   exit 1
 fi
 rm -rf "$payload" "$work/payload.img"
-touch "$work/ready"
+for file in "${image_files[@]}"; do
+  echo "$file $(stat -c %s "$work/$file")"
+done > "$work/ready"
 rm -rf "$cache"
 mv "$work" "$cache"
 echo "vm-image: ready after $(( $(date +%s) - start )) s" >&2
