@@ -1,11 +1,14 @@
 # Shared by the project's commands: the package lists, presets.
 # shellcheck shell=bash
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD_PACKAGES=(cmake ninja-build g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64
-                binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 libgtest-dev
-                python3 python3-pefile)
-# Running the twin end to end under Wine, answering its box through Xvfb.
-WINE_PACKAGES=(wine wine64 fonts-wine msitools wixl xvfb xdotool imagemagick x11-apps)
+# Building both exes.
+BUILD_PACKAGES=(cmake ninja-build make g++-mingw-w64-i686 g++-mingw-w64-x86-64
+                binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
+# Running the twin end to end under Wine (the demo, the twin's suite),
+# answering its box through Xvfb.
+WINE_PACKAGES=(python3 wine wine64 fonts-wine msitools wixl xvfb xdotool imagemagick x11-apps)
+# The rest of the tests: the unit tests on the host, the image checks, signing.
+TEST_PACKAGES=(g++ libgtest-dev python3-pefile osslsigncode openssl)
 # The emulated machine that runs the shipped 32-bit exe, and what its guest
 # needs: Wine with its 32-bit part, a display, key presses, the harness.
 VM_PACKAGES=(qemu-system-x86 debootstrap e2fsprogs)
@@ -13,9 +16,10 @@ GUEST_PACKAGES=(wine wine32:i386 wine64 xvfb xdotool python3 procps)
 
 ensure_packages() { bash "$ROOT/scripts/ensure-packages.sh" "$@"; }
 
-# Configures (cheap when nothing changed) and builds one preset.
+# Configures (cheap when nothing changed) and builds one preset, with its
+# tests even where the folder was last configured without them.
 build_preset() {
   local preset=$1
-  (cd "$ROOT" && cmake --preset "$preset" >/dev/null &&
+  (cd "$ROOT" && cmake --preset "$preset" -DBUILD_TESTING=ON >/dev/null &&
     cmake --build --preset "$preset")
 }

@@ -8,7 +8,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 quick=()
 [ "${1:-}" = "--quick" ] && quick=(-LE e2e-release)
-packages=("${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}" osslsigncode openssl)
+packages=("${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}" "${TEST_PACKAGES[@]}")
 [ ${#quick[@]} -eq 0 ] && packages+=("${VM_PACKAGES[@]}")
 ensure_packages "${packages[@]}"
 export CI=${CI:-true}   # the presets read it: warnings become errors
