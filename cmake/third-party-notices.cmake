@@ -37,9 +37,11 @@ list(REMOVE_DUPLICATES copyrights)
 
 set(text "Third-party notices for ${EXE}
 
-The exe links the C and C++ runtime of its toolchain statically, so it
-carries code of the packages below. Each package's copyright file follows as
-the toolchain installed it. Ship this file with the exe.
+The exe's C runtime is Windows' own msvcrt.dll. Linked into the exe is code
+of its toolchain's packages below: mingw-w64's start-up and helper code, and
+GCC's support code (libgcc, and libstdc++'s templates, compiled from its
+headers). Each package's copyright file follows as the toolchain installed
+it. Ship this file with the exe.
 ")
 foreach(copyright ${copyrights})
   string(MAKE_C_IDENTIFIER "${copyright}" key)

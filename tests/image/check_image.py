@@ -20,8 +20,8 @@ MANIFEST_SOURCE = os.path.join(HERE, "..", "..", "src", "resources", "SetupLaunc
 # with the exe.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msvcrt.dll", "advapi32.dll"}
 
-# The launcher's own calls and those of the statically linked C and C++
-# runtime, each in kernel32 since Windows 2000.
+# The launcher's own calls and those of the toolchain's code linked into it
+# (mingw-w64's start-up code, libgcc), each in kernel32 since Windows 2000.
 WINDOWS_2000_KERNEL32 = {
     "CloseHandle", "CreateToolhelp32Snapshot", "DeleteCriticalSection", "EnterCriticalSection",
     "FreeLibrary", "GetCurrentDirectoryA", "GetCurrentProcess", "GetLastError", "GetModuleHandleA",
