@@ -133,9 +133,9 @@ TEST(Upgrade, HostNotRunningRemovesWithoutPromptThenStartsSetup) {
   EXPECT_EQ(kExitDone, Launch({"SetupLauncher.exe", kCode}));
 
   EXPECT_EQ(0u, Boxes());
-  Calls processCheck = {"CreateToolhelp32Snapshot(0x2, 0)",
-                        "Process32First(0x100, dwSize=" + std::to_string(sizeof(PROCESSENTRY32)) +
-                            ")"};
+  Calls processCheck = {
+      "CreateToolhelp32Snapshot(0x2, 0)",
+      "Process32First(0x100, dwSize=" + std::to_string(sizeof(PROCESSENTRY32)) + ")"};
   // One more read per process, the last of which finds none.
   processCheck.insert(processCheck.end(), w.processes.size(), "Process32Next(0x100)");
   processCheck.push_back("CloseHandle(0x100)");
