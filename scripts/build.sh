@@ -16,9 +16,10 @@ build_preset win64-wine
 if [ $demo -eq 1 ]; then
   echo
   echo "== Demo: the 64-bit twin under Wine, with Wine's own installer, processes, box and shell"
-  shot="$ROOT/build/win64-wine/demo-prompt.png"
-  rm -f "$shot"
+  pictures="$ROOT/build/win64-wine/demo-pictures"
+  rm -rf "$pictures"
   (cd "$ROOT" && cmake --build --preset win64-wine --target demo)
+  shot="$pictures/upgrade_host_running-1.png"
   [ -f "$shot" ] && echo "Picture of the prompt: $shot"
 fi
 

@@ -4,15 +4,15 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Building both exes.
 BUILD_PACKAGES=(cmake ninja-build make g++-mingw-w64-i686 g++-mingw-w64-x86-64
                 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
-# Running the twin end to end under Wine (the demo, the twin's suite),
-# answering its box through Xvfb.
-WINE_PACKAGES=(python3 wine wine64 fonts-wine msitools wixl xvfb xdotool imagemagick x11-apps)
+# Running the twin end to end under Wine (the demo, the twin's suite), on a
+# private X display (xwininfo tells that it answers; pictures by ImageMagick).
+WINE_PACKAGES=(python3 wine wine64 fonts-wine msitools wixl xvfb x11-utils imagemagick)
 # The rest of the tests: the unit tests on the host, the image checks, signing.
 TEST_PACKAGES=(g++ libgtest-dev python3-pefile osslsigncode openssl)
 # The emulated machine that runs the shipped 32-bit exe, and what its guest
-# needs: Wine with its 32-bit part, a display, key presses, the harness.
+# needs: Wine with its 32-bit part, a display, the harness.
 VM_PACKAGES=(qemu-system-x86 debootstrap e2fsprogs)
-GUEST_PACKAGES=(wine wine32:i386 wine64 xvfb xdotool python3 procps)
+GUEST_PACKAGES=(wine wine32:i386 wine64 xvfb x11-utils python3 procps)
 
 ensure_packages() { bash "$ROOT/scripts/ensure-packages.sh" "$@"; }
 

@@ -1,18 +1,20 @@
-"""What the scenarios act on in a Wine session: media with fake setups, sample
+"""What the scenarios act on in a session: media with fake setups, sample
 products, a host stand-in, and launcher runs whose prompts are answered."""
 import collections
 import os
-import re
 import shutil
-import subprocess
 import time
 
-from session import Failure, check, read, wait_for
+from session import check, read, stop, wait_for
 
 # A sample product: each catalogue row (row1, row2 ...) and a code outside it
 # (other, with no host), as the build wrote them to products.tsv. Packages
 # exist for row1 and other only.
 Product = collections.namedtuple("Product", "name code host title")
+# A box as the box program found it: its window, place on the screen and text.
+Box = collections.namedtuple("Box", "window rect text")
+# A launcher run: its status, Wine's trace ("" on Windows), the boxes answered.
+Run = collections.namedtuple("Run", "status trace seconds boxes")
 
 
 def read_products(fixtures):
@@ -23,12 +25,13 @@ def read_products(fixtures):
 
 class Bench:
     def __init__(self, session, fixtures, launcher):
-        self.wine, self.fixtures, self.launcher = session, fixtures, launcher
+        self.session, self.fixtures, self.launcher = session, fixtures, launcher
         self.products = read_products(fixtures)
-        # For the demo: told of each launcher run, and shown the first prompt.
-        self.narrate = self.on_prompt = None
+        # Told of each launcher run, and where each box answered is pictured.
+        self.narrate = self.pictures = None
+        self.scenario, self.medias, self.runs = "", [], 0
         self.media = self.make_media(os.path.join(session.work, "Product Media", "Disc 1"))
-        self.installed, self.host = set(), None
+        self.installed, self.host, self.drives = set(), None, []
 
     def product_with_another_host(self):
         """The first catalogued product whose host is not row1's, or None."""
@@ -44,106 +47,111 @@ class Bench:
         for arch in ("x86", "x64"):
             os.makedirs(os.path.join(folder, arch), exist_ok=True)
             shutil.copy(self.fixture("e2e_fake_setup.exe"), os.path.join(folder, arch, "Setup.exe"))
+        self.medias.append(folder)
         return folder
 
-    def map_drive(self, letter, folder):
-        """Maps a drive letter to a folder, as a disc or a USB stick is mapped;
-        returns the drive's root as Windows writes it, "D:\\"."""
-        link = os.path.join(self.wine.prefix, "dosdevices", letter.lower() + ":")
-        check(not os.path.lexists(link), "drive %s: is taken in this prefix" % letter)
-        os.symlink(folder, link)
-        return letter.upper() + ":\\"
-
-    def unmap_drive(self, letter):
-        os.remove(os.path.join(self.wine.prefix, "dosdevices", letter.lower() + ":"))
+    def map_drive(self, folder):
+        """A drive mapped to the folder until the scenario's setups have ended."""
+        self.drives.append(self.session.map_drive(folder))
+        return self.drives[-1]
 
     @staticmethod
     def setup_record(media, arch):
         return os.path.join(media, arch, "setup-ran.txt")
 
-    def clear_setup_records(self):
-        for path in (self.setup_record(self.media, arch) for arch in ("x86", "x64")):
-            # A setup from the previous scenario may still be writing its record.
-            wait_for(lambda: "ended" in read(path) or not os.path.exists(path),
-                     self.wine.scaled(10))
-            if os.path.exists(path):
-                os.remove(path)
+    def release(self, run):
+        return os.path.join(self.session.work, "release-%d" % run)
+
+    def tidy(self):
+        """After a scenario: its host stopped, its products removed, every
+        setup it started let go and ended, its record gone, its drives unmapped."""
+        self.stop_host()
+        for product in sorted(self.installed):
+            self.session.run(["msiexec", "/x", product.code, "/qn"], timeout=120)
+        self.installed = set()
+        for run in range(1, self.runs + 1):
+            open(self.release(run), "a").close()
+        for record in (self.setup_record(m, a) for m in self.medias for a in ("x86", "x64")):
+            if os.path.exists(record):
+                check(wait_for(lambda: "ended" in read(record), self.session.scaled(30)),
+                      "a setup did not end when let go: " + record)
+                os.remove(record)
+        while self.drives:
+            self.session.unmap_drive(self.drives.pop())
 
     def is_installed(self, product):
         # The installer's own answer, to the same query the launcher makes.
-        result = self.wine.run([self.fixture("e2e_probe.exe"), product.code])
+        result = self.session.run([self.fixture("e2e_probe.exe"), product.code])
         check(result.returncode in (0, 1), "the installer query failed (%d)" % result.returncode)
         return result.returncode == 0
 
     def install(self, product):
-        result = self.wine.run(["msiexec", "/i", self.fixture(product.name + ".msi"), "/qn"],
-                               timeout=120)
+        package = self.session.windows_path(self.fixture(product.name + ".msi"))
+        result = self.session.run(["msiexec", "/i", package, "/qn"], timeout=120)
         check(result.returncode == 0 and self.is_installed(product),
               "could not install " + product.name)
         self.installed.add(product)
 
-    def reset_products(self):
-        for product in sorted(self.installed):
-            self.wine.run(["msiexec", "/x", product.code, "/qn"], timeout=120)
-        self.installed = set()
-
     def start_host(self, file_name):
         """Starts the host stand-in under a file name, until stop_host()."""
-        self.host = self.wine.start_stand_in(self.fixture("e2e_host_app.exe"), file_name)
+        self.host = self.session.start_stand_in(self.fixture("e2e_host_app.exe"), file_name)
 
     def stop_host(self):
         if self.host:
-            process, stop = self.host
-            open(stop, "w").close()
-            try:
-                process.wait(timeout=self.wine.scaled(15))
-            except subprocess.TimeoutExpired:
-                process.kill()
+            process, stop_file = self.host
+            open(stop_file, "w").close()
+            if not wait_for(lambda: process.poll() is not None, self.session.scaled(15)):
+                stop(process)
             self.host = None
 
     def run_launcher(self, args, answers=(), media=None, launcher=None, extra=None):
         """Runs the launcher from a media folder, answering each box with the
-        next of `answers`, a list of (caption, key, before): `before(window)`
-        runs just before the key press. Returns (status, trace, seconds)."""
-        trace_path = os.path.join(self.wine.work, "trace.txt")
+        next of `answers`, a list of (caption, action, before): `before(box)`
+        runs just before the answer; caption None takes any box."""
+        self.runs += 1
+        trace_path = os.path.join(self.session.work, "trace.txt")
+        env = dict(extra or {}, E2E_SETUP_RELEASE=self.session.windows_path(self.release(self.runs)))
+        boxes = []
         with open(trace_path, "w") as trace:
             started = time.monotonic()
-            process = self.wine.start([launcher or self.launcher] + list(args),
-                                      cwd=media or self.media, debug="+msgbox,+exec,fixme-all",
-                                      stderr=trace, extra=extra)
-            for number, (caption, key, before) in enumerate(answers, start=1):
-                window = self.wait_for_box(number, caption, process, trace_path)
+            process = self.session.start([launcher or self.launcher] + list(args),
+                                         cwd=media or self.media, debug="+msgbox,+exec,fixme-all",
+                                         stderr=trace, extra=env)
+            for number, (caption, action, before) in enumerate(answers, start=1):
+                box = self.wait_for_box(number, caption, process)
+                boxes.append(box)
+                if self.pictures:
+                    self.session.picture(box, os.path.join(
+                        self.pictures, "%s-%d" % (self.scenario, number)))
                 if before:
-                    before(window)
-                # Focus the box, then type as a user would: Wine ignores keys
-                # sent to a window directly.
-                self.wine.xdotool("windowfocus", "--sync", window)
-                self.wine.xdotool("key", key)
-                check(wait_for(lambda: window not in self.box_windows(None), self.wine.scaled(5)),
-                      "prompt %d did not take the key %s" % (number, key))
-            try:
-                status = process.wait(timeout=self.wine.scaled(20))
-            except subprocess.TimeoutExpired:
-                process.kill()
-                raise Failure("the launcher did not end; screen: "
-                              + self.wine.screenshot("launcher-hung.png"))
+                    before(box)
+                result = self.session.run([self.session.box, "answer", box.window, action,
+                                           str(int(self.session.scaled(15) * 1000))], timeout=30)
+                check(result.returncode == 0, "prompt %d did not take the answer %s: %s"
+                      % (number, action, result.stdout.strip()))
+            if not wait_for(lambda: process.poll() is not None, self.session.scaled(20)):
+                stop(process)
+                check(False, "the launcher did not end" + self.session.screen("launcher-hung.png"))
+        run = Run(process.returncode, read(trace_path), time.monotonic() - started, boxes)
         if self.narrate:
-            self.narrate(list(args), status, read(trace_path))
-        return status, read(trace_path), time.monotonic() - started
+            self.narrate(list(args), run)
+        return run
 
-    def box_windows(self, caption):
-        pattern = "." if caption is None else "^%s$" % re.escape(caption)  # None: any window
-        return self.wine.xdotool("search", "--onlyvisible", "--name", pattern)
-
-    def wait_for_box(self, number, caption, process, trace_path):
-        def shown():  # the box's windows once it is up; True if the launcher ended first
-            if read(trace_path).count("MSGBOX_OnInit") >= number:
-                return self.box_windows(caption)
-            return process.poll() is not None
-
-        found = wait_for(shown, self.wine.scaled(30))
-        errors = [line for line in read(trace_path).splitlines() if ":err:" in line][:5]
-        check(found and found is not True, "prompt %d (%s) did not appear; launcher %s; errors %r"
-              % (number, caption, "ended" if found else "running", errors))
-        time.sleep(self.wine.scaled(0.5))  # Wine's box ignores keys until it has settled
-        return found[-1]
+    def wait_for_box(self, number, caption, launcher):
+        """The box program waits for the box while the launcher is watched: a
+        launcher that ends first has shown none."""
+        found = os.path.join(self.session.work, "box.txt")
+        if os.path.exists(found):
+            os.remove(found)
+        limit = self.session.scaled(30)
+        waiter = self.session.start(
+            [self.session.box, "wait"] + ([] if caption is None else [caption])
+            + [str(int(limit * 1000)), self.session.windows_path(found)])
+        wait_for(lambda: waiter.poll() is not None or launcher.poll() is not None, limit + 10)
+        if waiter.poll() is None:
+            stop(waiter)
+        check(waiter.returncode == 0, "prompt %d (%s) did not appear; launcher %s" % (
+            number, caption, "ended" if launcher.poll() is not None else "running"))
+        head, text = read(found).split("\n", 1)
+        window, *rect = head.split()
+        return Box(window, [int(n) for n in rect], text)

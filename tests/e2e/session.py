@@ -1,5 +1,8 @@
-"""One Wine prefix on a private X display, the one environment of every Wine
-program, and programs run with bounded waits."""
+"""Where the scenarios run: a Wine prefix on a private X display here, or
+Windows itself. What differs between the two stands in this file alone: what
+a session sets up first, how a program is started, how paths are written, how
+a drive is mapped, whether Wine's trace is there, and how a box is pictured."""
+import ctypes
 import glob
 import os
 import select
@@ -20,12 +23,16 @@ class Failure(Exception):
     """A scenario's finding, or a bench that could not be set up."""
 
 
+class NotHere(Exception):
+    """A scenario that cannot run in this place, and why."""
+
+
 def check(condition, message):
     if not condition:
         raise Failure(message)
 
 
-def wait_for(predicate, timeout, interval=0.1):
+def wait_for(predicate, timeout, interval=0.05):
     end = time.monotonic() + timeout
     while True:
         value = predicate()
@@ -42,36 +49,41 @@ def read(path):
         return ""
 
 
-def unix_to_wine(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
+def call(args, timeout, **options):
+    """A harness call bounded in time: one that does not end is a finding."""
+    try:
+        return subprocess.run(args, timeout=timeout, **options)
+    except subprocess.TimeoutExpired:
+        raise Failure("%s did not end within %.0f s" % (" ".join(map(str, args)), timeout))
 
 
-class WineSession:
-    """On entry a new work folder, a display, a prefix (made, or copied from a
-    template) and a desktop; on exit every program stopped. Every time bound
-    is multiplied by time_scale (slow, emulated machines)."""
+def stop(process):
+    process.kill()
+    try:
+        process.wait(10)
+    except subprocess.TimeoutExpired:
+        raise Failure("%r did not end when killed" % process.args)
 
-    def __init__(self, work, wine, wineserver, keeper=None, time_scale=1.0, template=None):
-        self.work, self.wine, self.wineserver = os.path.abspath(work), wine, wineserver
-        self.keeper, self.time_scale, self.template = keeper, time_scale, template
-        self.prefix = os.path.join(self.work, "prefix")
-        self.display, self.xvfb, self.children = None, None, []
+
+class WindowsSession:
+    """Windows itself: on entry a new work folder, on exit every program of the
+    session stopped. Every time bound is multiplied by time_scale (slow,
+    emulated machines)."""
+    is_wine = False
+
+    def __init__(self, work, box, time_scale=1.0):
+        self.work, self.box, self.time_scale = work, box, time_scale
+        self.children = []
 
     def scaled(self, seconds):
         return seconds * self.time_scale
 
     def __enter__(self):
-        if os.path.isdir(self.prefix):
-            self.stop_server()
+        self.clear()
         shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(self.work)
         try:
-            self.start_display()
-            if self.template:
-                shutil.copytree(self.template, self.prefix, symlinks=True)
-            else:
-                self.make_prefix()
-            self.start_desktop()
+            self.set_up()
             return self
         except BaseException:
             self.close()
@@ -79,6 +91,125 @@ class WineSession:
 
     def __exit__(self, *exc):
         self.close()
+
+    def environment(self, debug=None, extra=None):
+        # A setup stays until its run's release file exists, or this long.
+        env = dict(os.environ, E2E_SETUP_STAY_MS=str(int(self.scaled(120) * 1000)))
+        env.update(extra or {})
+        return env
+
+    def run(self, args, timeout=20, cwd=None, debug=None, extra=None):
+        """Runs a program to its end. Output goes to a file, not a pipe: Wine's
+        services, started by the first program, inherit its handles and would
+        hold a pipe open for the server's whole life."""
+        output = os.path.join(self.work, "output.txt")
+        with open(output, "w") as out:
+            try:
+                status = subprocess.run(self.command(args), env=self.environment(debug, extra),
+                                        timeout=self.scaled(timeout),
+                                        cwd=cwd and self.directory(cwd),
+                                        stdin=subprocess.DEVNULL, stdout=out,
+                                        stderr=subprocess.STDOUT).returncode
+            except subprocess.TimeoutExpired:
+                raise Failure("%s did not finish within %d s%s" % (
+                    " ".join(args), self.scaled(timeout), self.screen("hung.png")))
+        return subprocess.CompletedProcess(args, status, read(output), "")
+
+    def start(self, args, cwd=None, debug=None, stderr=None, extra=None):
+        process = subprocess.Popen(self.command(args), env=self.environment(debug, extra),
+                                   cwd=cwd and self.directory(cwd), stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=stderr or subprocess.DEVNULL)
+        self.children.append(process)
+        return process
+
+    def start_stand_in(self, stand_in, file_name, *extra, **options):
+        """Starts the host stand-in under a file name, in a new folder with its
+        stop and ready files; returns it and its stop file once it runs."""
+        folder = os.path.join(self.work, "host-" + file_name)
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        exe, stop, ready = (os.path.join(folder, n) for n in (file_name, "stop", "ready"))
+        shutil.copy(stand_in, exe)
+        process = self.start([exe, self.windows_path(stop), self.windows_path(ready)]
+                             + list(extra), **options)
+        check(wait_for(lambda: os.path.exists(ready), self.scaled(30)),
+              file_name + " did not start")
+        return process, stop
+
+    def map_drive(self, folder):
+        """Maps a free drive letter to a folder, as a disc or a USB stick is
+        mapped; returns the drive's root as Windows writes it, "D:\\"."""
+        letter = next((c for c in "DEFGHIJKLMNOPQRSTUVWXYZ" if not self.drive_taken(c)), None)
+        check(letter, "no drive letter is free")
+        self.map(letter, folder)
+        return letter + ":\\"
+
+    def close(self):
+        for process in self.children:
+            stop(process)
+        self.children = []
+        self.clear()
+
+    def screen(self, name):
+        return ""
+
+    # Windows needs nothing set up and starts programs directly; the work
+    # folder's long-path form (\\?\) takes Python's file calls past MAX_PATH.
+
+    def set_up(self):
+        self.work = "\\\\?\\" + os.path.abspath(self.work)
+
+    def clear(self):
+        pass
+
+    def command(self, args):
+        return [self.windows_path(args[0])] + list(args[1:])
+
+    def windows_path(self, path):
+        return path[4:] if path.startswith("\\\\?\\") else path
+
+    def directory(self, path):
+        """Where a program starts, as the place takes it."""
+        return self.windows_path(path)
+
+    def drive_taken(self, letter):
+        return os.path.exists(letter + ":\\")
+
+    def map(self, letter, folder):
+        check(call(["subst", letter + ":", self.windows_path(folder)], 30).returncode == 0,
+              "subst could not map %s:" % letter)
+
+    def unmap_drive(self, root):
+        call(["subst", root[:2], "/d"], 30)
+
+    def has_short_names(self, folder):
+        buffer = ctypes.create_unicode_buffer(32768)
+        ctypes.windll.kernel32.GetShortPathNameW(folder, buffer, len(buffer))
+        return buffer.value.lower() not in ("", folder.lower())
+
+    def picture(self, box, path):
+        result = self.run([self.box, "picture", box.window, path + ".bmp"])
+        check(result.returncode == 0, "no picture of the box: " + result.stdout)
+
+
+class WineSession(WindowsSession):
+    """A Wine prefix (made, or copied from a template) on a private X display,
+    with a desktop that stays up for the whole session."""
+    is_wine = True
+
+    def __init__(self, work, box, wine, wineserver, keeper=None, time_scale=1.0, template=None):
+        super().__init__(os.path.abspath(work), box, time_scale)
+        self.wine, self.wineserver, self.keeper, self.template = wine, wineserver, keeper, template
+        self.prefix = os.path.join(self.work, "prefix")
+        self.display, self.xvfb = None, None
+
+    def set_up(self):
+        self.start_display()
+        if self.template:
+            shutil.copytree(self.template, self.prefix, symlinks=True)
+        else:
+            self.make_prefix()
+        self.start_desktop()
 
     def start_display(self):
         """Xvfb writes its display number and the line feed in two writes, and
@@ -99,18 +230,22 @@ class WineSession:
         check(answer.endswith(b"\n") and answer.strip().isdigit(),
               "Xvfb did not start (read %r); log: %s" % (answer, log_path))
         self.display = ":" + answer.decode().strip()
-        check(self.xdotool("getdisplaygeometry"), "Xvfb does not answer; log: " + log_path)
+        check(call(["xwininfo", "-root"], 15, env=self.environment(), stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL).returncode == 0,
+              "Xvfb does not answer; log: " + log_path)
 
     def make_prefix(self):
         result = self.run(["wineboot", "-i"], timeout=180)
         for font in glob.glob(os.path.join(WINE_FONTS, "*.ttf")):
             shutil.copy(font, os.path.join(self.prefix, "drive_c", "windows", "Fonts"))
-        # Wine draws the frames itself: the private display has no window
-        # manager, and a box without its title bar would hide the product.
-        self.run(["reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Decorated", "/d", "N",
-                  "/f"])
+        # The private display has no window manager: Wine draws the frames
+        # itself (a box without its title bar would hide the product), and
+        # does not wait for one, 2 s a box, to hide a window.
+        for value in ("Decorated", "Managed"):
+            self.run(["reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", value, "/d", "N",
+                      "/f"])
         # The registry reaches the disk when the server ends.
-        subprocess.run([self.wineserver, "-w"], env=self.environment(), timeout=self.scaled(120))
+        call([self.wineserver, "-w"], self.scaled(120), env=self.environment())
         check(result.returncode == 0 and os.path.isfile(os.path.join(self.prefix, "system.reg")),
               "Wine could not make a prefix: " + result.stdout[-2000:])
 
@@ -125,82 +260,73 @@ class WineSession:
         check("nodrv_CreateWindow" not in read(log_path),
               "Wine's desktop has no display driver; log: " + log_path)
 
-    def start_stand_in(self, stand_in, file_name, *extra, **options):
-        """Starts the host stand-in under a file name, in a new folder with its
-        stop and ready files; returns it and its stop file once it runs."""
-        folder = os.path.join(self.work, "host-" + file_name)
-        shutil.rmtree(folder, ignore_errors=True)
-        os.makedirs(folder)
-        exe, stop, ready = (os.path.join(folder, n) for n in (file_name, "stop", "ready"))
-        shutil.copy(stand_in, exe)
-        process = self.start([exe, unix_to_wine(stop), unix_to_wine(ready)] + list(extra),
-                             **options)
-        check(wait_for(lambda: os.path.exists(ready), self.scaled(30)),
-              file_name + " did not start")
-        return process, stop
-
-    def stop_server(self):
+    def clear(self):
         """Ends the prefix's programs and server: one left from an earlier run
         would serve a new prefix that gets the old one's inode."""
-        for flag in ("-k", "-w"):
-            subprocess.run([self.wineserver, flag], env=self.environment(),
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=self.scaled(30))
+        if os.path.isdir(self.prefix):
+            for flag in ("-k", "-w"):
+                call([self.wineserver, flag], self.scaled(30), env=self.environment(),
+                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL)
+        if self.xvfb:
+            stop(self.xvfb)
+            self.xvfb = None
 
     def environment(self, debug=None, extra=None):
-        """What every Wine program gets; `extra` adds or replaces variables for
-        one program. A UTF-8 locale lets Wine map any Unix folder name, and
-        keeps the ANSI code page at 1252."""
-        env = dict(os.environ, WINEPREFIX=self.prefix, WINEDLLOVERRIDES=DLL_OVERRIDES,
-                   WINEDEBUG=debug or "-all", LANG="C.UTF-8", LC_ALL="C.UTF-8",
-                   # Long enough to see that the launcher did not wait for the setup.
-                   E2E_SETUP_STAY_MS=str(int(4000 * max(1.0, self.time_scale / 2))))
+        """A UTF-8 locale lets Wine map any Unix folder name, and keeps the
+        ANSI code page at 1252."""
+        env = dict(WINEPREFIX=self.prefix, WINEDLLOVERRIDES=DLL_OVERRIDES,
+                   WINEDEBUG=debug or "-all", LANG="C.UTF-8", LC_ALL="C.UTF-8")
         if self.display:
             env["DISPLAY"] = self.display
         env.update(extra or {})
-        return env
+        return super().environment(extra=env)
 
-    def run(self, args, timeout=20, cwd=None, debug=None, extra=None):
-        """Runs a Wine program to its end. Output goes to a file, not a pipe:
-        Wine's services, started by the first program, inherit its handles
-        and would hold a pipe open for the server's whole life."""
-        output = os.path.join(self.work, "wine-output.txt")
-        with open(output, "w") as out:
-            try:
-                status = subprocess.run([self.wine] + args, env=self.environment(debug, extra),
-                                        cwd=cwd, timeout=self.scaled(timeout),
-                                        stdin=subprocess.DEVNULL, stdout=out,
-                                        stderr=subprocess.STDOUT).returncode
-            except subprocess.TimeoutExpired:
-                raise Failure("Wine did not finish within %d s: %s; screen: %s" % (
-                    self.scaled(timeout), " ".join(args), self.screenshot("wine-hung.png")))
-        return subprocess.CompletedProcess(args, status, read(output), "")
+    def command(self, args):
+        return [self.wine] + list(args)
 
-    def start(self, args, cwd=None, debug=None, stderr=None, extra=None):
-        process = subprocess.Popen([self.wine] + args, env=self.environment(debug, extra),
-                                   cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                   stderr=stderr or subprocess.DEVNULL)
-        self.children.append(process)
-        return process
+    def windows_path(self, path):
+        return "Z:" + os.path.abspath(path).replace("/", "\\")
 
-    def xdotool(self, *args):
-        return subprocess.run(["xdotool"] + list(args), env=self.environment(), timeout=15,
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                              text=True).stdout.split()
-
-    def screenshot(self, path, window="root"):
-        path = os.path.join(self.work, path)
-        subprocess.run(["import", "-display", self.display, "-window", window, path],
-                       timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def directory(self, path):
+        """A Unix folder; a drive's root is the folder mapped to it."""
+        if len(path) == 3 and path.endswith(":\\"):
+            return os.readlink(os.path.join(self.prefix, "dosdevices", path[0].lower() + ":"))
         return path
 
-    def close(self):
-        for process in self.children:
-            process.kill()
-            process.wait(10)
-        if os.path.isdir(self.prefix):
-            self.stop_server()
-        if self.xvfb:
-            self.xvfb.kill()
-            self.xvfb.wait(10)
-        self.children, self.xvfb = [], None
+    def drive_taken(self, letter):
+        return os.path.lexists(os.path.join(self.prefix, "dosdevices", letter.lower() + ":"))
+
+    def map(self, letter, folder):
+        os.symlink(folder, os.path.join(self.prefix, "dosdevices", letter.lower() + ":"))
+
+    def unmap_drive(self, root):
+        os.remove(os.path.join(self.prefix, "dosdevices", root[0].lower() + ":"))
+
+    def has_short_names(self, folder):
+        return True  # Wine makes a short form of every name
+
+    def screen(self, name):
+        path = os.path.join(self.work, name)
+        if not shutil.which("import"):  # the emulated machine has no ImageMagick
+            return ""
+        call(["import", "-display", self.display, "-window", "root", path], 30)
+        return "; screen: " + path
+
+    def picture(self, box, path):
+        """The box's place on the X display, which has no window manager: the
+        box's own PrintWindow draws nothing under Wine. Wine draws the frame,
+        so the top strip has the caption's colour and writing in it, unlike
+        the box's empty bottom margin."""
+        left, top, right, bottom = box.rect
+        path += ".png"
+        call(["import", "-display", self.display, "-window", "root", "-crop",
+              "%dx%d+%d+%d" % (right - left, bottom - top, left, top), "+repage", path], 30)
+        # Mean and spread of the brightness of each strip.
+        title, writing, margin, _ = map(float, call(
+            ["convert", path, "(", "+clone", "-gravity", "NorthWest", "-crop", "120x12+4+4", ")",
+             "(", "-clone", "0", "-gravity", "SouthWest", "-crop", "120x3+4+3", ")", "-delete", "0",
+             "+repage", "-format", "%[fx:mean] %[fx:standard_deviation] ", "info:"], 30,
+            stdout=subprocess.PIPE, text=True).stdout.split())
+        check(abs(title - margin) > 0.2 and writing > 0.03, "no title bar on %s (title %.2f, "
+              "margin %.2f, writing %.2f)" % (path, title, margin, writing))
