@@ -1,10 +1,13 @@
 #!/usr/bin/python3
 """Checks of the built launcher image: what Windows sees before any code runs.
 
-Usage: check_image.py EXE --machine x86|AMD64 --version A.B.C.D [Image.test_NAME ...]
+Usage: check_image.py EXE --machine x86|AMD64 [--version V] [--msvc] [Image.test_NAME ...]
+The version defaults to the build's, from the CMakeCache.txt in the exe's
+folder or above it. --msvc: an MSVC image, whose runtime and linker differ.
 """
 import argparse
 import os
+import re
 import subprocess
 import sys
 import unittest
@@ -12,9 +15,11 @@ import xml.etree.ElementTree as ET
 
 import pefile
 
-EXE = MACHINE = VERSION = None
+EXE = MACHINE = VERSION = MSVC = None
 HERE = os.path.dirname(os.path.abspath(__file__))
-MANIFEST_SOURCE = os.path.join(HERE, "..", "..", "src", "resources", "SetupLauncher.manifest")
+RESOURCES = os.path.join(HERE, "..", "..", "src", "resources")
+MANIFEST_SOURCE = os.path.join(RESOURCES, "SetupLauncher.manifest")
+RC_SOURCE = os.path.join(RESOURCES, "launcher.rc")
 
 # DLLs that every supported Windows ships; anything else would have to travel
 # with the exe.
@@ -33,6 +38,34 @@ WINDOWS_2000_KERNEL32 = {
 
 RT_MANIFEST = 24
 RT_VERSION = 16
+
+
+def mingw_only(why):
+    """Skips a check that holds the mingw image, saying why an MSVC one differs."""
+    def decorate(test):
+        def run(self):
+            if MSVC:
+                self.skipTest("mingw image only: " + why)
+            test(self)
+        run.__name__ = test.__name__
+        return run
+    return decorate
+
+
+def build_version(exe):
+    """The version the build was configured with, from the CMake cache in the
+    exe's folder or one above it (an MSVC build puts the exe in Release/)."""
+    folder = os.path.dirname(os.path.abspath(exe))
+    while True:
+        cache = os.path.join(folder, "CMakeCache.txt")
+        if os.path.isfile(cache):
+            with open(cache, encoding="utf-8") as f:
+                found = re.search(r"^CMAKE_PROJECT_VERSION:\w+=(.*)$", f.read(), re.M)
+            if found:
+                return found.group(1)
+        if os.path.dirname(folder) == folder:
+            sys.exit("no CMakeCache.txt with the project's version above %s: give --version" % exe)
+        folder = os.path.dirname(folder)
 
 
 def load():
@@ -95,10 +128,13 @@ class Image(unittest.TestCase):
     def test_version_resource(self):
         self.assertEqual(1, len(self.resource(RT_VERSION)))
         fixed = self.pe.VS_FIXEDFILEINFO[0]
-        a, b, c, d = (int(part) for part in VERSION.split("."))
-        self.assertEqual((a << 16 | b, c << 16 | d), (fixed.FileVersionMS, fixed.FileVersionLS))
-        self.assertEqual((a << 16 | b, c << 16 | d),
-                         (fixed.ProductVersionMS, fixed.ProductVersionLS))
+        # A version of fewer than four parts ends in zeros.
+        parts = [int(part) for part in VERSION.split(".")] + [0] * (4 - VERSION.count(".") - 1)
+        for kind in ("File", "Product"):
+            ms, ls = getattr(fixed, kind + "VersionMS"), getattr(fixed, kind + "VersionLS")
+            numbers = [ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF]
+            self.assertEqual(parts, numbers, "%s version %s in the image, %s in the build"
+                             % (kind, ".".join(map(str, numbers)), VERSION))
         self.assertEqual(0x00040004, fixed.FileOS)  # VOS_NT_WINDOWS32
         self.assertEqual(0x1, fixed.FileType)  # VFT_APP
 
@@ -110,11 +146,16 @@ class Image(unittest.TestCase):
                 translations += [v.entry.get(b"Translation") for v in info.Var]
         self.assertEqual([b"040904B0"], [t.LangID.upper() for t in tables])
         self.assertEqual(["0x0409 0x04b0"], translations)
-        strings = tables[0].entries
-        for key in (b"CompanyName", b"FileDescription", b"ProductName", b"LegalCopyright"):
+        strings = {k.decode(): v.decode() for k, v in tables[0].entries.items()}
+        for key in ("CompanyName", "FileDescription", "ProductName", "LegalCopyright"):
             self.assertTrue(strings.get(key), key)
-        self.assertEqual(VERSION.encode(), strings[b"FileVersion"])
-        self.assertEqual(VERSION.encode(), strings[b"ProductVersion"])
+        self.assertEqual(VERSION, strings["FileVersion"])
+        self.assertEqual(VERSION, strings["ProductVersion"])
+        # Every text as the .rc writes it, in whatever script.
+        with open(RC_SOURCE, encoding="utf-8") as f:
+            written = dict(re.findall(r'^\s*VALUE "(\w+)", "([^"]*)"\s*$', f.read(), re.M))
+        self.assertIn("LegalCopyright", written)
+        self.assertEqual(written, {key: strings.get(key) for key in written})
 
     def test_imports_only_windows_dlls(self):
         foreign = set(self.imports) - SYSTEM_DLLS
@@ -133,6 +174,8 @@ class Image(unittest.TestCase):
         for dll, functions in needed.items():
             self.assertLessEqual(functions, self.imports.get(dll, set()), dll)
 
+    @mingw_only("MSVC's static runtime imports more of kernel32, and its linker writes "
+                "subsystem 5.01 at the least")
     def test_loads_on_windows_2000(self):
         # The loader refuses the whole exe if one import is missing, so a new
         # one is a decision: newer functions are looked up at run time.
@@ -154,25 +197,29 @@ class Image(unittest.TestCase):
     def test_hardening_flags(self):
         flags = self.pe.OPTIONAL_HEADER.DllCharacteristics
         wanted = {"DYNAMIC_BASE": 0x0040, "NX_COMPAT": 0x0100, "TERMINAL_SERVER_AWARE": 0x8000}
-        if MACHINE == "x86":
+        if MACHINE == "x86" and not MSVC:  # MSVC's x86 image has a table of handlers instead
             wanted["NO_SEH"] = 0x0400
         for name, bit in wanted.items():
             self.assertTrue(flags & bit, name)
         # ASLR needs the relocations to stay in the image.
         self.assertFalse(self.pe.FILE_HEADER.Characteristics & 0x0001, "relocations stripped")
 
+    @mingw_only("MSVC writes a time stamp, or with /Brepro a value of its own")
     def test_reproducible_header(self):
         self.assertEqual(0, self.pe.FILE_HEADER.TimeDateStamp)
 
     def test_size_cap(self):
+        size = os.path.getsize(EXE)
+        print("\nexe: %d bytes (%.1f KiB)" % (size, size / 1024), file=sys.stderr)
+        if MSVC:
+            self.skipTest("mingw image only: the cap holds what mingw's runtime links in")
         if MACHINE == "x86":
-            size = os.path.getsize(EXE)
-            print("\nrelease exe: %d bytes (%.1f KiB)" % (size, size / 1024), file=sys.stderr)
             # The C++ library's exception machinery alone is about 200 KiB: a
             # throwing library call or stream brings it back. Link with
             # -Wl,-Map to see what pulled it in.
             self.assertLessEqual(size, 32 * 1024, "the C++ library's exception machinery is back")
 
+    @mingw_only("the notices are those of mingw-w64's and GCC's runtime, from Debian's packages")
     def test_third_party_notices_beside_the_exe(self):
         # The mingw-w64 runtime's licence (ZPL 2.1) asks every binary
         # redistribution to reproduce its notice.
@@ -198,8 +245,10 @@ if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("exe")
     parser.add_argument("--machine", required=True, choices=["x86", "AMD64"])
-    parser.add_argument("--version", required=True)
+    parser.add_argument("--version", help="the project's version; the build's by default")
+    parser.add_argument("--msvc", action="store_true", help="an image of Microsoft's toolchain")
     parser.add_argument("checks", nargs="*", help="only these, as Image.test_NAME")
     args = parser.parse_intermixed_args()
-    EXE, MACHINE, VERSION = args.exe, args.machine, args.version
+    EXE, MACHINE, MSVC = args.exe, args.machine, args.msvc
+    VERSION = args.version or build_version(EXE)
     unittest.main(argv=[sys.argv[0], "-v"] + args.checks)
