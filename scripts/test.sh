@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Builds all three presets and runs every test: unit tests on the host, checks
-# of the release image, the twin's scenarios under Wine, and the shipped 32-bit
-# exe's scenarios in an emulated machine. Installs missing Debian packages
-# first. Warnings are errors here, as in CI.
+# Builds the three presets that hold tests and runs every test: unit tests on
+# the host and the workflows' lint, checks of the release image, the twin's
+# scenarios under Wine, and the shipped 32-bit exe's scenarios in an emulated
+# machine. Installs missing Debian packages first. Warnings are errors here, as
+# in CI.
 # --quick skips the emulated machine (label e2e-release), for day-to-day work.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 quick=()
 [ "${1:-}" = "--quick" ] && quick=(-LE e2e-release)
 packages=("${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}" "${TEST_PACKAGES[@]}")
+command -v npm >/dev/null || packages+=("${LINT_PACKAGES[@]}")
 [ ${#quick[@]} -eq 0 ] && packages+=("${VM_PACKAGES[@]}")
 ensure_packages "${packages[@]}"
 export CI=${CI:-true}   # the presets read it: warnings become errors
