@@ -24,11 +24,14 @@ def read_products(fixtures):
 
 
 class Bench:
-    def __init__(self, session, fixtures, launcher):
+    def __init__(self, session, fixtures, launcher, pictures=None):
+        """`pictures`: a folder for a picture of each box answered."""
         self.session, self.fixtures, self.launcher = session, fixtures, launcher
         self.products = read_products(fixtures)
-        # Told of each launcher run, and where each box answered is pictured.
-        self.narrate = self.pictures = None
+        self.pictures = pictures and os.path.abspath(pictures)
+        if pictures:
+            os.makedirs(self.pictures, exist_ok=True)
+        self.narrate = None  # told of each launcher run
         self.scenario, self.medias, self.runs = "", [], 0
         self.media = self.make_media(os.path.join(session.work, "Product Media", "Disc 1"))
         self.installed, self.host, self.drives = set(), None, []
@@ -110,7 +113,8 @@ class Bench:
         runs just before the answer; caption None takes any box."""
         self.runs += 1
         trace_path = os.path.join(self.session.work, "trace.txt")
-        env = dict(extra or {}, E2E_SETUP_RELEASE=self.session.windows_path(self.release(self.runs)))
+        release = self.session.windows_path(self.release(self.runs))
+        env = dict(extra or {}, E2E_SETUP_RELEASE=release)
         boxes = []
         with open(trace_path, "w") as trace:
             started = time.monotonic()

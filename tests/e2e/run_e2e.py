@@ -51,9 +51,7 @@ def main():
         return 0
 
     label = args.label + " " if args.label else ""
-    names = args.only or list(SCENARIOS)
-    counts = dict.fromkeys(("PASS", "FAIL", "REPORT", "SKIP"), 0)
-    table = []
+    names, table = args.only or list(SCENARIOS), []
     started = time.monotonic()
     try:
         fixtures = os.path.abspath(args.fixtures)
@@ -68,11 +66,8 @@ def main():
         with session:
             print("%s%s ready in %.1f s" % (label, "Wine" if session.is_wine else "Windows",
                                              time.monotonic() - started), flush=True)
-            bench = Bench(session, fixtures, os.path.abspath(args.launcher))
+            bench = Bench(session, fixtures, os.path.abspath(args.launcher), args.pictures)
             bench.narrate = narrate if args.verbose else None
-            if args.pictures:
-                bench.pictures = os.path.abspath(args.pictures)
-                os.makedirs(bench.pictures, exist_ok=True)
             for name in names:
                 t0 = time.monotonic()
                 checks = Checks(bench, None if args.expect_setup == "either" else args.expect_setup)
@@ -87,24 +82,24 @@ def main():
                     result, account = "FAIL", e
                 finally:
                     bench.tidy()
-                counts[result] += 1
                 ran = ", ".join(sorted(checks.ran)) or "none"
                 table.append((name, ran, result, account))
-                print("%s%s %-28s %5.1f s  %s [checked: %s]" % (
+                print("%s%-6s %-28s %5.1f s  %s [checked: %s]" % (
                     label, result, name, time.monotonic() - t0, account, ran), flush=True)
     except Failure as e:
         print("%sSUITE FAILED: %s" % (label, e), flush=True)
-        counts["FAIL"] += len(names) - sum(counts.values())
     print("%se2e time %.1f s" % (label, time.monotonic() - started))
     if args.summary:
         with open(args.summary, "a", encoding="utf-8") as f:
             f.write("| scenario | checks run | result |\n|---|---|---|\n")
             f.writelines("| %s | %s | %s: %s |\n" % row for row in table)
-    if counts["REPORT"] or counts["SKIP"]:
-        print("%s%d reported, %d skipped (counted apart)" % (label, counts["REPORT"],
-                                                            counts["SKIP"]))
-    print("%s%d passed, %d failed" % (label, counts["PASS"], counts["FAIL"]))
-    return 0 if counts["FAIL"] == 0 and counts["PASS"] + counts["REPORT"] > 0 else 1
+    results = [row[2] for row in table]
+    passed, failed = results.count("PASS"), len(names) - len(table) + results.count("FAIL")
+    if len(results) > passed + results.count("FAIL"):
+        print("%s%d reported, %d skipped (counted apart)" % (
+            label, results.count("REPORT"), results.count("SKIP")))
+    print("%s%d passed, %d failed" % (label, passed, failed))
+    return 0 if failed == 0 and passed + results.count("REPORT") > 0 else 1
 
 
 if __name__ == "__main__":

@@ -78,12 +78,13 @@ class Checks:
                   "the setup ran as %r" % record)
             return started
         started = r["file"][1:-1] if r["whole"] and r["file"][:1] == r["file"][-1:] == '"' else ""
-        check(len(started) < 260 and started.endswith("\\%s\\Setup.exe" % self.arch),
+        arch = self.arch or started[-13:-10]
+        check(len(started) < 260 and started.endswith("\\%s\\Setup.exe" % arch),
               "expected the quoted short form, saw %r" % r["file"])
         result = self.bench.session.run(["winepath", "-u", started])
         lines = result.stdout.strip().splitlines()
         named = lines[-1] if result.returncode == 0 and lines else ""
-        setup = os.path.join(media, self.arch, "Setup.exe")
+        setup = os.path.join(media, arch, "Setup.exe")
         check(os.path.exists(named) and os.path.samefile(named, setup),
               "%r names %r, not the setup below the media folder" % (started, named))
         return started
@@ -110,7 +111,8 @@ class Checks:
             self.bench.setup_record(media, a))], self.bench.session.scaled(30))
         check(ran, "the setup did not run")
         if not self.arch:
-            self.reports.append("the launcher chose %s\\Setup.exe, which the README leaves open" % ran[0])
+            self.reports.append("the launcher chose %s\\Setup.exe, which the README leaves "
+                                "open" % ran[0])
         return read(self.bench.setup_record(media, ran[0])), ran[0]
 
     def no_setup(self, run):
@@ -126,7 +128,8 @@ class Checks:
         """The one elevated removal request for the code, or none without one."""
         trace = self.traced(run)
         requests = requests_with_verb(trace or "", "runas")
-        check(trace is None or len(requests) == (code is not None), "removal requests: %r" % requests)
+        check(trace is None or len(requests) == (code is not None),
+              "removal requests: %r" % requests)
         if not requests:
             return
         # By full path: a bare name would let the shell find a planted copy.

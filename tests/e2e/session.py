@@ -128,13 +128,13 @@ class WindowsSession:
         folder = os.path.join(self.work, "host-" + file_name)
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
-        exe, stop, ready = (os.path.join(folder, n) for n in (file_name, "stop", "ready"))
+        exe, stop_file, ready = (os.path.join(folder, n) for n in (file_name, "stop", "ready"))
         shutil.copy(stand_in, exe)
-        process = self.start([exe, self.windows_path(stop), self.windows_path(ready)]
+        process = self.start([exe, self.windows_path(stop_file), self.windows_path(ready)]
                              + list(extra), **options)
         check(wait_for(lambda: os.path.exists(ready), self.scaled(30)),
               file_name + " did not start")
-        return process, stop
+        return process, stop_file
 
     def map_drive(self, folder):
         """Maps a free drive letter to a folder, as a disc or a USB stick is
