@@ -291,17 +291,21 @@ class WineSession(WindowsSession):
     def directory(self, path):
         """A Unix folder; a drive's root is the folder mapped to it."""
         if len(path) == 3 and path.endswith(":\\"):
-            return os.readlink(os.path.join(self.prefix, "dosdevices", path[0].lower() + ":"))
+            return os.readlink(self.dosdevice(path[0]))
         return path
 
+    def dosdevice(self, letter):
+        """The prefix's link that maps a drive letter to a Unix folder."""
+        return os.path.join(self.prefix, "dosdevices", letter.lower() + ":")
+
     def drive_taken(self, letter):
-        return os.path.lexists(os.path.join(self.prefix, "dosdevices", letter.lower() + ":"))
+        return os.path.lexists(self.dosdevice(letter))
 
     def map(self, letter, folder):
-        os.symlink(folder, os.path.join(self.prefix, "dosdevices", letter.lower() + ":"))
+        os.symlink(folder, self.dosdevice(letter))
 
     def unmap_drive(self, root):
-        os.remove(os.path.join(self.prefix, "dosdevices", root[0].lower() + ":"))
+        os.remove(self.dosdevice(root[0]))
 
     def has_short_names(self, folder):
         return True  # Wine makes a short form of every name
