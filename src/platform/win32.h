@@ -9,9 +9,11 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// clang-format off: the SDK's other headers need windows.h first
 #include <msi.h>  // declarations only: msi.dll is bound at run time
 #include <shellapi.h>
 #include <tlhelp32.h>
+// clang-format on
 
 #else  // host build: declarations only, no behaviour
 
@@ -22,6 +24,8 @@
 
 using BOOL = int;
 using BYTE = unsigned char;
+using WORD = std::uint16_t;
+using LANGID = WORD;
 using CHAR = char;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
@@ -33,7 +37,9 @@ using PBOOL = BOOL*;
 using LPDWORD = DWORD*;
 using LPSTR = char*;
 using LPCSTR = const char*;
-using LPWSTR = wchar_t*;
+using WCHAR = wchar_t;
+using LPWSTR = WCHAR*;
+using LPCWSTR = const WCHAR*;
 using LPVOID = void*;
 using HANDLE = void*;
 
@@ -50,8 +56,12 @@ using FARPROC = std::intptr_t (*)();
 #define TRUE 1
 #define MAX_PATH 260
 #define CP_ACP 0u
+#define CP_UTF8 65001u
 #define INFINITE 0xFFFFFFFFu
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+
+#define LANG_CHINESE 0x04
+#define PRIMARYLANGID(language) ((WORD)(language)&0x3ff)
 
 #define ERROR_SUCCESS 0u
 #define ERROR_MORE_DATA 234u
@@ -118,6 +128,8 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD bufferLength);
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int textLength, LPWSTR wide,
                         int wideLength);
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+LANGID GetUserDefaultUILanguage();
+UINT GetACP();
 HMODULE GetModuleHandleA(LPCSTR moduleName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 HANDLE GetCurrentProcess();
@@ -126,10 +138,11 @@ BOOL FreeLibrary(HMODULE module);
 
 // user32
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 // shell32
 BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info);
-HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
-                        LPCSTR directory, int showCommand);
+HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                        int showCommand);
 
 #endif

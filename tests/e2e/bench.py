@@ -5,7 +5,7 @@ import os
 import shutil
 import time
 
-from session import check, read, stop, wait_for
+from session import WINE_LOCALES, NotHere, check, read, stop, wait_for
 
 # A sample product: each catalogue row (row1, row2 ...) and a code outside it
 # (other, with no host), as the build wrote them to products.tsv. Packages
@@ -17,10 +17,18 @@ Box = collections.namedtuple("Box", "window rect text")
 Run = collections.namedtuple("Run", "status trace seconds boxes")
 
 
+# The prompt's English text, for every language without a row of its own.
+ENGLISH = ("{host} is running.", "Please close {host} to progress.")
+
+
+def read_table(fixtures, name):
+    """The rows of a table that the build wrote beside the fixtures."""
+    with open(os.path.join(fixtures, name), encoding="utf-8") as f:
+        return [line.rstrip("\n").split("\t") for line in f if line.strip()]
+
+
 def read_products(fixtures):
-    with open(os.path.join(fixtures, "products.tsv"), encoding="utf-8") as f:
-        products = [Product(*line.rstrip("\n").split("\t")) for line in f if line.strip()]
-    return {p.name: p for p in products}
+    return {p.name: p for p in (Product(*row) for row in read_table(fixtures, "products.tsv"))}
 
 
 class Bench:
@@ -28,6 +36,9 @@ class Bench:
         """`pictures`: a folder for a picture of each box answered."""
         self.session, self.fixtures, self.launcher = session, fixtures, launcher
         self.products = read_products(fixtures)
+        # The prompt's sentences by language, as the build read them.
+        self.translations = {int(language, 16): tuple(sentences) for language, *sentences
+                             in read_table(fixtures, "translations.tsv")}
         self.pictures = pictures and os.path.abspath(pictures)
         if pictures:
             os.makedirs(self.pictures, exist_ok=True)
@@ -41,6 +52,26 @@ class Bench:
         host = self.products["row1"].host.lower()
         return next((p for p in self.products.values()
                      if p.name.startswith("row") and p.host.lower() != host), None)
+
+    def prompt_text(self, host, language=None):
+        """The prompt's text for the host, in the language's row if it has one."""
+        running, close = self.translations.get(language, ENGLISH)
+        return running.replace("{host}", host) + "\n\n" + close.replace("{host}", host)
+
+    def language_with_row(self, language):
+        """The language, where it has a row: a vendor may have removed it."""
+        if language not in self.translations:
+            raise NotHere("translations.tsv has no row for language 0x%04X" % language)
+        return language
+
+    def language_without_row(self):
+        """A language whose users read English: no row of its primary language."""
+        primaries = {language & 0x3FF for language in self.translations}
+        language = next((language for language in WINE_LOCALES
+                         if language & 0x3FF not in primaries | {0x09}), None)
+        if language is None:
+            raise NotHere("every language known here has a row")
+        return language
 
     def fixture(self, name):
         return os.path.join(self.fixtures, name)

@@ -34,12 +34,13 @@ class Checks:
         self.ran.add("Wine's trace")
         return run.trace
 
-    def ended(self, run, status, host="", prompts=0):
-        """The status, and the prompts for the host that were answered, as the
-        box program read them and as Wine's trace has them."""
+    def ended(self, run, status, host="", prompts=0, language=None):
+        """The status, and the prompts for the host that were answered, in the
+        language's row or in English, as the box program read them and as
+        Wine's trace has them."""
         self.ran.update(("status", "boxes"))
         check(run.status == status, "status %d, expected %d" % (run.status, status))
-        expected = ["%s is running.\n\nPlease close %s to progress." % (host, host)] * prompts
+        expected = [self.bench.prompt_text(host, language)] * prompts
         seen, trace = [box.text for box in run.boxes], self.traced(run)
         check(seen == expected and (trace is None or boxes(trace) == expected), "expected %d "
               "prompts for %s, saw %r, traced %r" % (prompts, host, seen, trace and boxes(trace)))
@@ -138,9 +139,9 @@ class Checks:
                     % code, "directory": None, "show": 2}
         check({key: requests[0][key] for key in expected} == expected, "removal: %r" % requests[0])
 
-    def upgraded(self, run, product, prompts=0):
+    def upgraded(self, run, product, prompts=0, language=None):
         """Removed by the elevated request, gone by the installer's answer, set up."""
-        self.ended(run, 0, product.host, prompts)
+        self.ended(run, 0, product.host, prompts, language)
         self.removal(run, product.code)
         self.installed(product, False)
         self.setup_started(run)
@@ -284,6 +285,48 @@ def upgrade_cancel(b, x):
     x.no_setup(run)
     return "Escape at the prompt titled %s: status 1, product kept, no removal, no setup" % (
         product.title)
+
+
+def prompted_and_cancelled(b, x, language):
+    """A run whose user speaks the language cancels the prompt: status 1, kept."""
+    environment = b.session.speaking(language)
+    product = b.products["row1"]
+    b.install(product)
+    b.start_host(product.host)
+    run = b.run_launcher([product.code], answers=[(product.title, "cancel", None)],
+                         extra=environment)
+    x.ended(run, 1, product.host, 1, language)
+    x.installed(product, True)
+    x.no_setup(run)
+    return "%s: %r under %s; Cancel: status 1, product kept" % (
+        environment["LC_ALL"], run.boxes[0].text.replace("\n\n", " / "), product.title)
+
+
+@scenario
+def localized_upgrade(b, x):
+    # A German user reads German's row, under the product's title.
+    language = b.language_with_row(0x0407)
+    environment = b.session.speaking(language)
+    product = b.products["row1"]
+    b.install(product)
+    b.start_host(product.host)
+    answers = [(product.title, "retry", lambda _: b.stop_host())]
+    run = b.run_launcher([product.code], answers=answers, extra=environment)
+    x.upgraded(run, product, prompts=1, language=language)
+    return "%s: %r; Retry after the host closed; removed; setup; status 0" % (
+        environment["LC_ALL"], run.boxes[0].text.replace("\n\n", " / "))
+
+
+@scenario
+def prompt_in_another_script(b, x):
+    # Ukrainian, which Wine spells in code page 1251.
+    return prompted_and_cancelled(b, x, b.language_with_row(0x0422))
+
+
+@scenario
+def prompt_without_a_row(b, x):
+    # A language without a row reads the English text exactly.
+    return prompted_and_cancelled(b, x, b.language_without_row())
 
 
 @scenario

@@ -19,6 +19,17 @@ DLL_OVERRIDES = "mscoree,mshtml="
 WINE_FONTS = "/usr/share/wine/fonts"
 
 
+# Windows languages and the Unix locales under which Wine answers each from
+# GetUserDefaultUILanguage (measured under Wine 8): the prompt's languages,
+# and a few that have no row, for a user who reads the English text.
+WINE_LOCALES = {
+    0x0407: "de_DE", 0x040C: "fr_FR", 0x0C0A: "es_ES", 0x0410: "it_IT", 0x0416: "pt_BR",
+    0x0816: "pt_PT", 0x0413: "nl_NL", 0x0415: "pl_PL", 0x0405: "cs_CZ", 0x0419: "ru_RU",
+    0x0422: "uk_UA", 0x041F: "tr_TR", 0x0411: "ja_JP", 0x0412: "ko_KR", 0x0804: "zh_CN",
+    0x0404: "zh_TW", 0x041D: "sv_SE", 0x040B: "fi_FI", 0x0406: "da_DK", 0x0408: "el_GR",
+}
+
+
 class Failure(Exception):
     """A scenario's finding, or a bench that could not be set up."""
 
@@ -153,6 +164,11 @@ class WindowsSession:
     def screen(self, name):
         return ""
 
+    def speaking(self, language):
+        """What a program's environment needs for a user of this language."""
+        raise NotHere("Windows' language is the user's own, which a run cannot switch "
+                      "(GitHub's runners are English)")
+
     # Windows needs nothing set up and starts programs directly; the work
     # folder's long-path form (\\?\) takes Python's file calls past MAX_PATH.
 
@@ -281,6 +297,14 @@ class WineSession(WindowsSession):
             env["DISPLAY"] = self.display
         env.update(extra or {})
         return super().environment(extra=env)
+
+    def speaking(self, language):
+        """Wine takes the user's language, and its code page, from the locale
+        given as LC_ALL, installed or not."""
+        if language not in WINE_LOCALES:
+            raise NotHere("no Unix locale is known here for language 0x%04X" % language)
+        locale = WINE_LOCALES[language] + ".UTF-8"  # UTF-8, so any folder name maps
+        return {"LANG": locale, "LC_ALL": locale}
 
     def command(self, args):
         return [self.wine] + list(args)

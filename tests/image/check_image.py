@@ -29,8 +29,9 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msvcrt.dll", "advap
 # (mingw-w64's start-up code, libgcc), each in kernel32 since Windows 2000.
 WINDOWS_2000_KERNEL32 = {
     "CloseHandle", "CreateToolhelp32Snapshot", "DeleteCriticalSection", "EnterCriticalSection",
-    "FreeLibrary", "GetCurrentDirectoryA", "GetCurrentProcess", "GetLastError", "GetModuleHandleA",
-    "GetProcAddress", "GetShortPathNameA", "GetStartupInfoA", "GetSystemDirectoryA",
+    "FreeLibrary", "GetACP", "GetCurrentDirectoryA", "GetCurrentProcess", "GetLastError",
+    "GetModuleHandleA", "GetProcAddress", "GetShortPathNameA", "GetStartupInfoA",
+    "GetSystemDirectoryA", "GetUserDefaultUILanguage",
     "InitializeCriticalSection", "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryExA",
     "MultiByteToWideChar", "Process32First", "Process32Next", "SetUnhandledExceptionFilter",
     "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery", "WaitForSingleObject",
@@ -167,9 +168,10 @@ class Image(unittest.TestCase):
                              "GetModuleHandleA", "GetProcAddress", "GetCurrentProcess",
                              "CreateToolhelp32Snapshot", "Process32First",
                              "Process32Next", "WaitForSingleObject", "CloseHandle",
-                             "LoadLibraryExA", "FreeLibrary", "GetSystemDirectoryA"},
+                             "LoadLibraryExA", "FreeLibrary", "GetSystemDirectoryA",
+                             "GetACP", "GetUserDefaultUILanguage"},
             "shell32.dll": {"ShellExecuteA", "ShellExecuteExA"},
-            "user32.dll": {"MessageBoxA"},
+            "user32.dll": {"MessageBoxA", "MessageBoxW"},
         }
         for dll, functions in needed.items():
             self.assertLessEqual(functions, self.imports.get(dll, set()), dll)

@@ -6,8 +6,9 @@
 # its sample products follow the row; the shipping preset builds and installs
 # what ships and nothing else, with the version resource as written; a
 # signature made as the README says survives the test presets' builds; the
-# twin's prompt shows the title. What the build cannot take stops the
-# configure, naming the file and line or the version.
+# twin's prompt shows the title, with and without the manifest's UTF-8 code
+# page. What the build cannot take stops the configure, naming the file and
+# line or the version; a translations file without rows builds.
 # Usage: check_vendor_catalogue.sh SOURCE_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -76,6 +77,13 @@ echo "signed as the README says, after the install: the test presets' builds lea
   --fixtures build/win64-wine/tests/e2e/fixtures --work "$work/e2e" --only upgrade_cancel |
   tee "$work/e2e.log" | grep -E '^(PASS|FAIL)'
 grep -q '^1 passed, 0 failed$' "$work/e2e.log" || fail "the twin's prompt under \"$title\" failed"
+# The same on the twin without the manifest's UTF-8 code page, as Windows
+# before 10 version 1903 runs it: the title, and the German and Ukrainian
+# sentences under code pages 1252 and 1251, as written.
+ctest --preset win64-wine -R '^e2e_wine_legacy_code_page$' -V | tee "$work/legacy.log" |
+  grep -E '^[0-9]+: (PASS|FAIL|SKIP)'
+grep -qE '^[0-9]+: 5 passed, 0 failed$' "$work/legacy.log" ||
+  fail "the prompt under \"$title\" without the UTF-8 code page failed"
 
 # What stops the configure, and what the message says.
 refused() {
@@ -98,3 +106,20 @@ cmake --preset host >/dev/null || fail "a row file with a byte-order mark did no
 echo "a row file with a byte-order mark configures"
 sed -i 's/^project(SetupLauncher VERSION [0-9.]*/project(SetupLauncher VERSION 27.0.1.70000/' CMakeLists.txt
 refused "a version part over 65535" "VERSION 27.0.1.70000): each part must be 65535 or less"
+sed -i 's/^project(SetupLauncher VERSION [0-9.]*/project(SetupLauncher VERSION 27.0.1/' CMakeLists.txt
+
+# The prompt's translations: the same reader, and rules of their own.
+translations=src/guard/prompt_translations.def
+german='TRANSLATION(0x0407, "{host} wird ausgeführt.", "Bitte beenden Sie {host}.")'
+printf '%s\n%s\n' "$german" "$german" > "$translations"
+refused "a language given twice" "prompt_translations.def:2: the language is that of row 1 already"
+printf 'TRANSLATION(0x0407, "{host} wird ausgeführt.", "Bitte beenden Sie es.")\n' > "$translations"
+refused "a sentence without its marker" "prompt_translations.def:1: each sentence must hold {host}"
+printf 'TRANSLATION(0x0809, "{host} is running.", "Please close {host}.")\n' > "$translations"
+refused "a row for English" "prompt_translations.def:1: English is the launcher's own text"
+printf '// No translations: every user reads English.\n' > "$translations"
+cmake --preset host >/dev/null && cmake --build --preset host --target unit_tests >/dev/null ||
+  fail "a translations file without rows did not build"
+build/host/tests/unit/unit_tests --gtest_brief=1 \
+  --gtest_filter=-Catalogue.EveryRowSelectsItsHostAndName | tail -n 1
+echo "a translations file without rows builds, and the unit tests pass"

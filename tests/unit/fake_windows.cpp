@@ -1,5 +1,7 @@
 #include "fake_windows.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -86,6 +88,14 @@ BOOL FakeIsWow64Process(HANDLE process, PBOOL flag) {
   if (!state.world.isWow64ProcessWritesNothing) *flag = state.world.wow64 ? TRUE : FALSE;
   return TRUE;
 }
+// The user's next answer to a box, narrow or wide.
+int NextBoxReply() {
+  if (state.world.boxReplies.empty()) throw std::logic_error("a box nobody expected");
+  BoxReply reply = state.world.boxReplies.front();
+  state.world.boxReplies.pop_front();
+  if (reply.changesProcesses) state.world.processes = reply.processesAfterwards;
+  return reply.answer;
+}
 }  // namespace
 
 FakeState& Fake() { return state; }
@@ -163,20 +173,42 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD bufferLength) {
   return static_cast<DWORD>(found.size());
 }
 
-// Counts only, and the process code page is UTF-8: one unit per character,
-// two for a character outside the Basic Multilingual Plane.
+// The process code page is taken as UTF-8, as the manifest asks: a text
+// becomes its UTF-16 units, two for a character outside the Basic
+// Multilingual Plane, and the terminator. Only a terminated text is modelled.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int textLength, LPWSTR wide,
                         int wideLength) {
   Record("MultiByteToWideChar(" + std::to_string(codePage) + ", " + std::to_string(flags) + ", " +
-         Text(text) + ", " + std::to_string(textLength) + ")");
-  if (wide != nullptr || wideLength != 0 || textLength != -1)
-    throw std::logic_error("only counting a terminated text is modelled");
-  int units = 1;  // the terminator
-  for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; ++c) {
-    if ((*c & 0xC0) != 0x80) ++units;
-    if (*c >= 0xF0) ++units;
+         Text(text) + ", " + std::to_string(textLength) +
+         (wide ? ", " + std::to_string(wideLength) : "") + ")");
+  if (textLength != -1) throw std::logic_error("only a terminated text is modelled");
+  std::vector<WCHAR> units;
+  for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c;) {
+    const int length = *c >= 0xF0 ? 4 : *c >= 0xE0 ? 3 : *c >= 0xC0 ? 2 : 1;
+    std::uint32_t point = length == 1 ? *c : *c & (0x7F >> length);
+    for (int i = 1; i < length; ++i) point = point << 6 | (c[i] & 0x3F);
+    c += length;
+    if (point >= 0x10000) {
+      units.push_back(static_cast<WCHAR>(0xD800 + ((point - 0x10000) >> 10)));
+      point = 0xDC00 + ((point - 0x10000) & 0x3FF);
+    }
+    units.push_back(static_cast<WCHAR>(point));
   }
-  return units;
+  units.push_back(0);
+  if (wide == nullptr) return static_cast<int>(units.size());
+  if (wideLength < static_cast<int>(units.size())) return 0;  // ERROR_INSUFFICIENT_BUFFER
+  std::copy(units.begin(), units.end(), wide);
+  return static_cast<int>(units.size());
+}
+
+UINT GetACP() {
+  Record("GetACP()");
+  return state.world.codePage;
+}
+
+LANGID GetUserDefaultUILanguage() {
+  Record("GetUserDefaultUILanguage()");
+  return state.world.uiLanguage;
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
@@ -241,7 +273,8 @@ HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE reserved, DWORD flags) {
 BOOL FreeLibrary(HMODULE module) {
   Record("FreeLibrary(" + Handle(module) + ")");
   if (module == kMsiBesideExe && state.besideExeLoads > 0) return TRUE;
-  if (module != kMsi || state.loadedModules-- == 0) throw std::logic_error("freeing a module not loaded");
+  if (module != kMsi || state.loadedModules-- == 0)
+    throw std::logic_error("freeing a module not loaded");
   return TRUE;
 }
 
@@ -250,11 +283,36 @@ BOOL FreeLibrary(HMODULE module) {
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   Record("MessageBoxA(" + Handle(owner) + ", " + Text(text) + ", " + Text(caption) + ", " +
          Hex(type) + ")");
-  if (state.world.boxReplies.empty()) throw std::logic_error("a box nobody expected");
-  BoxReply reply = state.world.boxReplies.front();
-  state.world.boxReplies.pop_front();
-  if (reply.changesProcesses) state.world.processes = reply.processesAfterwards;
-  return reply.answer;
+  return NextBoxReply();
+}
+
+namespace {
+// The wide box's texts as UTF-8 again, so that a test reads what Windows got.
+std::string FromUtf16(LPCWSTR units) {
+  static const unsigned char kLead[] = {0, 0, 0xC0, 0xE0, 0xF0};
+  std::string text;
+  for (; *units; ++units) {
+    std::uint32_t point = static_cast<std::uint32_t>(*units);
+    if (point >= 0xD800 && point < 0xDC00 && units[1]) {
+      point = 0x10000 + ((point - 0xD800) << 10) + (static_cast<std::uint32_t>(*++units) - 0xDC00);
+    }
+    if (point < 0x80) {
+      text += static_cast<char>(point);
+      continue;
+    }
+    const int length = point < 0x800 ? 2 : point < 0x10000 ? 3 : 4;
+    text += static_cast<char>(kLead[length] | (point >> (6 * (length - 1))));
+    for (int i = length - 2; i >= 0; --i)
+      text += static_cast<char>(0x80 | ((point >> (6 * i)) & 0x3F));
+  }
+  return text;
+}
+}  // namespace
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  Record("MessageBoxW(" + Handle(owner) + ", \"" + FromUtf16(text) + "\", \"" + FromUtf16(caption) +
+         "\", " + Hex(type) + ")");
+  return NextBoxReply();
 }
 
 // ---- shell32 ----
@@ -278,8 +336,8 @@ BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info) {
   return TRUE;
 }
 
-HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
-                        LPCSTR directory, int showCommand) {
+HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                        int showCommand) {
   Record("ShellExecuteA(" + Handle(owner) + ", " + Text(verb) + ", " + Text(file) + ", " +
          Text(parameters) + ", " + Text(directory) + ", " + std::to_string(showCommand) + ")");
   return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(42));

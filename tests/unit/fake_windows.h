@@ -43,7 +43,11 @@ struct FakeWorld {
   bool snapshotFails = false;
 
   // The user's answers to successive boxes; an empty queue is a test error.
+  // The user's language, and the process's code page: UTF-8, by the
+  // manifest, from Windows 10 version 1903.
   std::deque<BoxReply> boxReplies;
+  LANGID uiLanguage = 0x0409;
+  UINT codePage = CP_UTF8;
 
   // Shell: elevation accepted or declined, a process handle that is
   // INVALID_HANDLE_VALUE, and whether the removal takes.
