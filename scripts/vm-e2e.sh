@@ -17,11 +17,10 @@ echo "test machine image: $cache (ready after $(( $(date +%s) - started )) s)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 payload="$work/payload"
-mkdir -p "$payload/fixtures"
+mkdir -p "$payload"
 cp "$build/SetupLauncher.exe" "$payload/"
 cp "$root"/tests/e2e/*.py "$root/tests/vm/run-in-guest.sh" "$payload/"
-cp "$build"/tests/e2e/fixtures/*.exe "$build"/tests/e2e/fixtures/*.msi \
-   "$build"/tests/e2e/fixtures/msi.dll "$build"/tests/e2e/fixtures/products.tsv "$payload/fixtures/"
+cp -r "$build/tests/e2e/fixtures" "$payload/"  # the planted files in their folder too
 cp "$payload/run-in-guest.sh" "$payload/run.sh"
 mkfs.ext4 -q -d "$payload" -F "$work/payload.img" 256M
 

@@ -43,7 +43,8 @@ class Bench:
         if pictures:
             os.makedirs(self.pictures, exist_ok=True)
         self.narrate = None  # told of each launcher run
-        self.scenario, self.medias, self.runs = "", [], 0
+        # The scenario's name, and what it saw that the README does not promise.
+        self.scenario, self.reports, self.medias, self.runs = "", [], [], 0
         self.media = self.make_media(os.path.join(session.work, "Product Media", "Disc 1"))
         self.installed, self.host, self.drives = set(), None, []
 
@@ -73,8 +74,8 @@ class Bench:
             raise NotHere("every language known here has a row")
         return language
 
-    def fixture(self, name):
-        return os.path.join(self.fixtures, name)
+    def fixture(self, *name):
+        return os.path.join(self.fixtures, *name)
 
     def make_media(self, folder):
         """A media folder with a fake Setup.exe below x86 and x64."""
@@ -121,10 +122,11 @@ class Bench:
 
     def install(self, product):
         package = self.session.windows_path(self.fixture(product.name + ".msi"))
+        # Removed afterwards even if the install fails half-way.
+        self.installed.add(product)
         result = self.session.run(["msiexec", "/i", package, "/qn"], timeout=120)
         check(result.returncode == 0 and self.is_installed(product),
-              "could not install " + product.name)
-        self.installed.add(product)
+              "could not install %s (msiexec: %d)" % (product.name, result.returncode))
 
     def start_host(self, file_name):
         """Starts the host stand-in under a file name, until stop_host()."""
@@ -156,8 +158,10 @@ class Bench:
                 box = self.wait_for_box(number, caption, process)
                 boxes.append(box)
                 if self.pictures:
-                    self.session.picture(box, os.path.join(
+                    note = self.session.picture(box, os.path.join(
                         self.pictures, "%s-%d" % (self.scenario, number)))
+                    if note:
+                        self.reports.append(note)
                 if before:
                     before(box)
                 result = self.session.run([self.session.box, "answer", box.window, action,

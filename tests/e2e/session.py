@@ -10,8 +10,10 @@ import shutil
 import subprocess
 import time
 
-# No Mono or Gecko installer prompts in a new prefix.
-DLL_OVERRIDES = "mscoree,mshtml="
+# No Mono or Gecko installer prompts in a new prefix. msi.dll as Windows
+# finds it, which is not one of its KnownDLLs: a copy in the program's folder
+# first, then the system's; Wine otherwise takes its own and ignores a copy.
+DLL_OVERRIDES = "mscoree,mshtml=;msi=n,b"
 
 # Wine's own fonts, where Debian's fonts-wine puts them. Debian's Wine does not
 # look there, and without Marlett it draws a box's close button as the letter
@@ -82,8 +84,10 @@ class WindowsSession:
     emulated machines)."""
     is_wine = False
 
-    def __init__(self, work, box, time_scale=1.0):
+    def __init__(self, work, box, time_scale=1.0, without_short_names=False):
         self.work, self.box, self.time_scale = work, box, time_scale
+        # New folders on the work volume get no short (8.3) name.
+        self.without_short_names = without_short_names
         self.children = []
 
     def scaled(self, seconds):
@@ -189,7 +193,9 @@ class WindowsSession:
         return self.windows_path(path)
 
     def drive_taken(self, letter):
-        return os.path.exists(letter + ":\\")
+        # An empty DVD drive or a disconnected mapping holds its letter but
+        # has no root to see.
+        return ctypes.windll.kernel32.GetLogicalDrives() >> (ord(letter) - ord("A")) & 1
 
     def map(self, letter, folder):
         check(call(["subst", letter + ":", self.windows_path(folder)], 30).returncode == 0,
@@ -198,14 +204,17 @@ class WindowsSession:
     def unmap_drive(self, root):
         call(["subst", root[:2], "/d"], 30)
 
-    def has_short_names(self, folder):
+    def short_path(self, path):
+        """The path's short (8.3) form as Windows gives it."""
         buffer = ctypes.create_unicode_buffer(32768)
-        ctypes.windll.kernel32.GetShortPathNameW(folder, buffer, len(buffer))
-        return buffer.value.lower() not in ("", folder.lower())
+        ctypes.windll.kernel32.GetShortPathNameW(path, buffer, len(buffer))
+        return self.windows_path(buffer.value or path)
 
     def picture(self, box, path):
+        """The box as drawn; what stops it (a session without a desktop, as
+        Arm64 runners may have) is told, not a failure."""
         result = self.run([self.box, "picture", box.window, path + ".bmp"])
-        check(result.returncode == 0, "no picture of the box: " + result.stdout)
+        return None if result.returncode == 0 else "no picture of the box: " + result.stdout
 
 
 class WineSession(WindowsSession):
@@ -330,9 +339,6 @@ class WineSession(WindowsSession):
 
     def unmap_drive(self, root):
         os.remove(self.dosdevice(root[0]))
-
-    def has_short_names(self, folder):
-        return True  # Wine makes a short form of every name
 
     def screen(self, name):
         path = os.path.join(self.work, name)
