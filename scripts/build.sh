@@ -26,3 +26,7 @@ fi
 exe="$ROOT/build/win32-release/SetupLauncher.exe"
 echo
 echo "Release exe: $exe ($(stat -c %s "$exe") bytes, sha256 $(sha256sum < "$exe" | cut -d' ' -f1))"
+described=(THIRD-PARTY-NOTICES.txt SetupLauncher.cdx.json SetupLauncher.buildinfo SHA256SUMS SHA512SUMS)
+for file in "${described[@]}"; do
+  if [ -f "$(dirname "$exe")/$file" ]; then echo "  beside it: $file"; fi
+done

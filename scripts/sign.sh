@@ -6,7 +6,8 @@
 # shows with the signature, defaults to the version resource's ProductName.
 # The password is read from SIGN_PASSWORD (unset or empty: the key has none)
 # and handed over in a private file, never on a command line that other users
-# could list.
+# could list. The signed exe's checksums go beside it, EXE.sha256 and
+# EXE.sha512.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 usage="usage: [SIGN_PASSWORD=...] $0 CERT.p12 [EXE] [--timestamp URL] [--name NAME]"
@@ -52,4 +53,9 @@ fi
 # The signed copy takes the place of the exe with the exe's own permissions.
 chmod --reference="$exe" "$work/signed.exe"
 mv "$work/signed.exe" "$exe"
-echo "signed: $exe, as \"$name\""
+# Signing changed the exe's bytes: its own checksums stand beside it, while
+# SHA256SUMS and SHA512SUMS, like the bill of materials, keep the exe as built.
+for alg in sha256 sha512; do
+  (cd "$(dirname "$exe")" && ${alg}sum "$(basename "$exe")") > "$exe.$alg"
+done
+echo "signed: $exe, as \"$name\"; its checksums in $(basename "$exe").sha256 and .sha512"

@@ -35,7 +35,10 @@ SIGN_PASSWORD=s3cret sign "$work/secret.p12" "$signed"
 mode=$(stat -c %a "$signed")
 [ "$mode" = 755 ] || fail "signing changed the exe's permissions to $mode"
 verify "$signed" "Setup Launcher"
-echo "signed with a password, as the version resource's ProductName; permissions kept"
+for alg in sha256 sha512; do
+  (cd "$work" && ${alg}sum --quiet -c secret.exe.$alg) || fail "the signed exe's $alg file does not check"
+done
+echo "signed with a password, as the version resource's ProductName; permissions kept; its checksums beside it check"
 
 for key in empty plain; do
   signed=$(copy "$key")

@@ -6,6 +6,7 @@
 # its sample products follow the row; the shipping preset builds and installs
 # what ships and nothing else, with the version resource as written; a
 # signature made as the README says survives the test presets' builds; the
+# bill of materials describes the vendor's exe under its name and version; the
 # twin's prompt shows the title, with and without the manifest's UTF-8 code
 # page. What the build cannot take stops the configure, naming the file and
 # line or the version; a translations file without rows builds.
@@ -28,6 +29,12 @@ sed -i "s/VALUE \"LegalCopyright\", \".*\"/VALUE \"LegalCopyright\", \"$copyrigh
   "$tree/src/resources/launcher.rc"
 sed -i 's/^project(SetupLauncher VERSION [0-9.]*/project(SetupLauncher VERSION 27.0.1/' \
   "$tree/CMakeLists.txt"
+product="Tessashow® Setup" company="Acme GmbH" address="https://acme.example/tessashow"
+sed -i "s/VALUE \"ProductName\", \".*\"/VALUE \"ProductName\", \"$product\"/;
+        s/VALUE \"CompanyName\", \".*\"/VALUE \"CompanyName\", \"$company\"/" \
+  "$tree/src/resources/launcher.rc"
+sed -i "s|HOMEPAGE_URL \"[^\"]*\"|HOMEPAGE_URL \"$address\"|" "$tree/CMakeLists.txt"
+export SOURCE_DATE_EPOCH=1796000000  # the copy is no git checkout
 fail() { echo "$*"; exit 1; }
 
 cd "$tree"
@@ -52,11 +59,17 @@ built=$(find build/win32-ship \( -name '*.msi' -o -name 'e2e_*' -o -name 'produc
 [ -z "$built" ] || fail "win32-ship built test fixtures: $built"
 tests=$(cd build/win32-ship && ctest -N | sed -n 's/^Total Tests: //p')
 [ "$tests" = 0 ] || fail "win32-ship left $tests tests"
-echo "win32-ship builds and installs the exe and the notices alone, no fixture, no test"
+echo "win32-ship builds and installs what ships alone, no fixture, no test"
 cmake --install build/win32-ship --prefix ship >/dev/null
 /usr/bin/python3 tests/image/check_image.py ship/SetupLauncher.exe --machine x86 \
   --version 27.0.1 Image.test_version_resource 2>&1 | tail -n 1
 echo "the version resource holds 27.0.1 as 27.0.1.0, and \"$copyright\" as written"
+top=$(/usr/bin/python3 -c 'import json, sys
+c = json.load(open(sys.argv[1]))["metadata"]
+print(c["component"]["name"], c["component"]["version"], c["manufacturer"]["name"],
+      *c["manufacturer"]["url"], sep="|")' ship/SetupLauncher.cdx.json)
+[ "$top" = "$product|27.0.1|$company|$address" ] || fail "the bill of materials describes $top"
+echo "the bill of materials describes $product 27.0.1, made by $company, $address"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Acme Test Signing" \
   -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout pass: -out "$work/acme.p12"
