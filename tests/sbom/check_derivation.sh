@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The bill of materials follows the link, not a list: in a copy of the tree
-# whose licence table gains zlib's row, the exe that calls zlib (libz.a of
-# libz-mingw-w64-dev) lists that package, its libz.a and zlib.h, and its
-# notices carry zlib's; built again without it, neither names it.
+# The bill of materials follows the link, not a list: in a copy of the tree,
+# an exe that calls zlib (libz.a of libz-mingw-w64-dev) stops the build
+# while the licence table lacks zlib's source package; with its row, the
+# bill lists that package, its libz.a and zlib.h, and the notices carry
+# zlib's; built again without zlib, neither names it.
 # Usage: check_derivation.sh SOURCE_DIR
 set -euo pipefail
 src=$(cd "$1" && pwd)
@@ -13,13 +14,13 @@ mkdir "$tree"
 (cd "$src" && cp -r CMakeLists.txt CMakePresets.json cmake src tests "$tree/")
 export SOURCE_DATE_EPOCH=1796000000  # the copy is no git checkout
 cd "$tree"
-printf 'libz-mingw-w64\tZlib\tZlib\n' >> cmake/licences.tsv
 cp src/launcher/main.cpp "$work/main.cpp"
 cp CMakeLists.txt "$work/CMakeLists.txt"
 
 # What the SBOM lists: its packages, and each package's files, by name.
 listed() {
-  cmake --preset win32-ship >/dev/null && cmake --build --preset win32-ship >/dev/null
+  cmake --preset win32-ship >/dev/null || return 1
+  cmake --build --preset win32-ship > "$work/build.log" 2>&1 || { cat "$work/build.log"; return 1; }
   /usr/bin/python3 - build/win32-ship/SetupLauncher.cdx.json <<'PY'
 import json, os, sys
 bom = json.load(open(sys.argv[1]))
@@ -34,6 +35,12 @@ PY
 sed -i 's|#include "launcher/launch_sequence.h"|&\n#include <zlib.h>|; s|return RunLaunchSequence(__argc, __argv);|return zlibVersion()[0] == 0 ? 2 : RunLaunchSequence(__argc, __argv);|' \
   src/launcher/main.cpp
 sed -i 's|^  add_launcher_image(SetupLauncher src/resources/launcher.rc)$|&\n  target_link_libraries(SetupLauncher PRIVATE z)|' CMakeLists.txt
+# A source package that the licence table does not know stops the build.
+if listed > "$work/unknown.log" 2>&1; then echo "zlib linked without its licence, and described"; exit 1; fi
+grep -q 'what_ships.py: libz-mingw-w64 has no licence in .*licences.tsv: add its line' "$work/unknown.log" ||
+  { echo "zlib without its licence stopped the build saying:"; tail -n 5 "$work/unknown.log"; exit 1; }
+echo "zlib linked without its licence: the build stops, naming libz-mingw-w64"
+printf 'libz-mingw-w64\tZlib\tZlib\n' >> cmake/licences.tsv
 with=$(listed)
 grep -qx 'libz-mingw-w64-dev libz.a zconf.h zlib.h' <<<"$with" ||
   { echo "with zlib linked, the SBOM lists:"; echo "$with"; exit 1; }
