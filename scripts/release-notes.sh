@@ -15,6 +15,7 @@ if [ "$tag" != "v$version" ]; then
   exit 1
 fi
 workflow="$repository/.github/workflows/windows.yml"
+mkdir -p "$(dirname "$out")"  # the workflow writes it before the build's folder exists
 cat > "$out" <<EOF
 Setup Launcher $version, built from the tag $tag by the workflow \`.github/workflows/windows.yml\` in \`debian:12\`.
 

@@ -9,10 +9,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "$*"; exit 1; }
 version=$(sed -n -E 's/^project\(SetupLauncher VERSION ([0-9.]+).*/\1/p' "$src/CMakeLists.txt")
-bash "$src/scripts/release-notes.sh" "v$version" acme/launcher "$work/notes.md"
+bash "$src/scripts/release-notes.sh" "v$version" acme/launcher "$work/build/notes.md"
 for file in SetupLauncher.exe THIRD-PARTY-NOTICES.txt SetupLauncher.cdx.json SetupLauncher.buildinfo \
             SHA256SUMS SHA512SUMS "--signer-workflow acme/launcher/.github/workflows/windows.yml"; do
-  grep -qF -- "$file" "$work/notes.md" || fail "the release's text does not name $file"
+  grep -qF -- "$file" "$work/build/notes.md" || fail "the release's text does not name $file"
 done
 echo "v$version: the release's text names every file and how to check it"
 if out=$(bash "$src/scripts/release-notes.sh" "v$version.1" acme/launcher "$work/other.md" 2>&1); then
