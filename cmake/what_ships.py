@@ -13,6 +13,7 @@ Writes, into --out, only the files whose content changed.
 """
 import argparse
 import datetime
+import functools
 import hashlib
 import json
 import os
@@ -101,9 +102,8 @@ def headers_read(compile_commands, objects, members, c_compiler):
     with tempfile.TemporaryDirectory() as work:
         for number, entry in enumerate(entries):
             args = shlex.split(entry["command"])
-            output = args[args.index("-o") + 1] if "-o" in args else None
-            if output is None:  # windres names its output last
-                output = args[-1]
+            # windres names its output last, without -o.
+            output = args[args.index("-o") + 1] if "-o" in args else args[-1]
             real = os.path.realpath(os.path.join(entry["directory"], output))
             if real not in objects and not any(
                     inside(real, folder) and os.path.basename(real) == member
@@ -170,12 +170,19 @@ def read_licences(path):
     return table
 
 
+@functools.lru_cache(maxsize=None)
+def os_release():
+    """The build machine's /etc/os-release, its quotes taken off."""
+    with open("/etc/os-release", encoding="utf-8") as f:
+        return {key: value.strip('"') for key, value in
+                (line.rstrip("\n").split("=", 1) for line in f if "=" in line)}
+
+
 def distro():
     """Debian's release, as the purl's distro qualifier: debian-12."""
-    with open("/etc/os-release", encoding="utf-8") as f:
-        release = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
+    release = os_release()
     name = release.get("VERSION_ID") or release.get("VERSION_CODENAME", "")
-    return release.get("ID", "debian"), "%s-%s" % (release.get("ID", "debian"), name.strip('"'))
+    return release.get("ID", "debian"), "%s-%s" % (release.get("ID", "debian"), name)
 
 
 def encoded(text):
@@ -300,16 +307,18 @@ def describe(args):
             properties.append({"name": "setup-launcher:use", "value": {
                 "archive": "members taken by the link: " + ", ".join(taken),
                 "object": "linked", "header": "read by the compiler"}[kind]})
-            nested.append(dict({"type": "file", "bom-ref": purl(package, path), "name": path,
+            identity = purl(package, path)
+            nested.append(dict({"type": "file", "bom-ref": identity, "name": path,
                                 "version": package["Version"], "manufacturer": creator(package),
                                 "hashes": [{"alg": "SHA-512", "content": digest(path, "sha512")}],
-                                "purl": purl(package, path), "properties": properties},
+                                "purl": identity, "properties": properties},
                                **licences(row)))
         version = encoded(package["source:Version"])
+        identity = purl(package)
         components.append(dict({
-            "type": "library", "bom-ref": purl(package), "name": package["Package"],
+            "type": "library", "bom-ref": identity, "name": package["Package"],
             "version": package["Version"], "scope": "required",
-            "manufacturer": creator(package), "purl": purl(package),
+            "manufacturer": creator(package), "purl": identity,
             "externalReferences": [
                 {"type": "source-distribution", "url": "https://snapshot.debian.org/package/%s/%s/"
                  % (package["source:Package"], version)},
@@ -370,8 +379,6 @@ def build_record(args, outputs):
     commit = git(source, "rev-parse", "HEAD")
     modified = git(source, "status", "--porcelain", "--untracked-files=no")
     installed = run(["dpkg-query", "--show", "--showformat=${Package} (= ${Version})\n"]).stdout
-    with open("/etc/os-release", encoding="utf-8") as f:
-        os_name = re.search(r'^PRETTY_NAME="?([^"\n]*)', f.read(), re.M)
     architecture = run(["dpkg", "--print-architecture"]).stdout.strip()
     environment = ["%s=%s" % (k, shlex.quote(os.environ[k])) for k in
                    ("LANG", "LC_ALL", "TZ", "SOURCE_DATE_EPOCH") if k in os.environ]
@@ -381,7 +388,7 @@ def build_record(args, outputs):
         "Version: " + args.version,
         "Source-Commit: " + (commit + (" (with local changes)" if modified else "")
                              if commit else "unknown: not a git checkout"),
-        "Build-Origin: " + (os_name.group(1) if os_name else "unknown"),
+        "Build-Origin: " + os_release().get("PRETTY_NAME", "unknown"),
         "Build-Architecture: " + architecture,
         "Build-Date: " + datetime.datetime.now(datetime.timezone.utc).strftime(
             "%a, %d %b %Y %H:%M:%S +0000"),
