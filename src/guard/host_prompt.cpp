@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "guard/process_detection.h"
+#include "guard/text_direction.h"
 #include "launcher/product_catalogue.h"
 
 const std::array<PromptSentences, kTranslationCount> PromptTranslations = {{
@@ -13,22 +14,59 @@ const std::array<PromptSentences, kTranslationCount> PromptTranslations = {{
 
 namespace {
 constexpr UINT kHostPromptStyle = MB_RETRYCANCEL | MB_ICONEXCLAMATION;
+constexpr UINT kRightToLeftStyle = MB_RTLREADING | MB_RIGHT;
+// Unicode 2.0's left-to-right embedding and its end, which every Windows
+// served knows (unlike the isolates of Unicode 6.3).
+constexpr char kLeftToRightEmbedding[] = "\u202A", kEndOfEmbedding[] = "\u202C";
 constexpr char kHostMarker[] = "{host}";
 constexpr PromptSentences kEnglish = {0x0409, "{host} is running.",
                                       "Please close {host} to progress."};
 
 // Chinese is written in two scripts: Taiwan, Hong Kong and Macau (and the
-// neutral Traditional) read Traditional; China and Singapore Simplified.
-constexpr LANGID kChineseTaiwan = 0x0404, kChineseHongKong = 0x0C04, kChineseMacau = 0x1404,
-                 kChineseTraditional = 0x7C04, kChineseChina = 0x0804;
+// neutral Traditional) read Traditional; every other Chinese Simplified.
+constexpr LANGID kChineseTraditional = 0x0404, kChineseSimplified = 0x0804;
+// Croatian, Serbian and Bosnian share the primary language 0x1A; each in each
+// script is a language of its own, whatever the country. Their identifiers
+// are those of Microsoft's [MS-LCID] Windows Language Code Identifier Reference.
+constexpr LANGID kCroatian = 0x041A, kSerbianLatin = 0x241A, kSerbianCyrillic = 0x281A,
+                 kBosnianLatin = 0x141A, kBosnianCyrillic = 0x201A;
+// clang-format off
+constexpr struct {
+  LANGID language, readsLike;
+} kScripts[] = {
+    // zh-TW, zh-HK, zh-MO, zh-Hant
+    {0x0404, kChineseTraditional}, {0x0C04, kChineseTraditional}, {0x1404, kChineseTraditional},
+    {0x7C04, kChineseTraditional},
+    // hr, hr-HR, hr-BA
+    {0x001A, kCroatian}, {0x041A, kCroatian}, {0x101A, kCroatian},
+    // sr-Latn-CS, -BA, -RS, -ME, sr-Latn, and sr, whose script is Latin
+    {0x081A, kSerbianLatin}, {0x181A, kSerbianLatin}, {0x241A, kSerbianLatin},
+    {0x2C1A, kSerbianLatin}, {0x701A, kSerbianLatin}, {0x7C1A, kSerbianLatin},
+    // sr-Cyrl-CS, -BA, -RS, -ME, sr-Cyrl
+    {0x0C1A, kSerbianCyrillic}, {0x1C1A, kSerbianCyrillic}, {0x281A, kSerbianCyrillic},
+    {0x301A, kSerbianCyrillic}, {0x6C1A, kSerbianCyrillic},
+    // bs-Latn-BA, bs-Latn, and bs, whose script is Latin
+    {0x141A, kBosnianLatin}, {0x681A, kBosnianLatin}, {0x781A, kBosnianLatin},
+    // bs-Cyrl-BA, bs-Cyrl
+    {0x201A, kBosnianCyrillic}, {0x641A, kBosnianCyrillic},
+};
+// clang-format on
 
 // Languages that read each other's rows: the primary language, or for
-// Chinese the script's own language.
+// Chinese and 0x1A the language in its script. A 0x1A identifier that names
+// none of them reads only its own row.
 LANGID ReadsLike(LANGID language) {
-  if (PRIMARYLANGID(language) != LANG_CHINESE) return PRIMARYLANGID(language);
-  const bool traditional = language == kChineseTaiwan || language == kChineseHongKong ||
-                           language == kChineseMacau || language == kChineseTraditional;
-  return traditional ? kChineseTaiwan : kChineseChina;
+  for (const auto& script : kScripts) {
+    if (script.language == language) return script.readsLike;
+  }
+  switch (PRIMARYLANGID(language)) {
+    case LANG_CHINESE:
+      return kChineseSimplified;
+    case LANG_CROATIAN:
+      return language;
+    default:
+      return PRIMARYLANGID(language);
+  }
 }
 
 std::string FillSentence(const char* sentence, const std::string& hostName) {
@@ -58,15 +96,19 @@ std::vector<WCHAR> WidenUtf8(const std::string& text) {
 // manifest's UTF-8 code page is ignored, and the narrow box would read the
 // UTF-8 bytes in the ANSI code page. A text that cannot be converted still
 // goes to the narrow box rather than none.
-int ShowPrompt(const std::string& text, const std::string& caption) {
+int ShowPrompt(const PromptBox& box) {
   if (!BoxTakesNarrowText(GetACP())) {
-    const std::vector<WCHAR> wideText = WidenUtf8(text);
-    const std::vector<WCHAR> wideCaption = WidenUtf8(caption);
+    const std::vector<WCHAR> wideText = WidenUtf8(box.text);
+    const std::vector<WCHAR> wideCaption = WidenUtf8(box.caption);
     if (!wideText.empty() && !wideCaption.empty()) {
-      return MessageBoxW(/*owner*/ nullptr, wideText.data(), wideCaption.data(), kHostPromptStyle);
+      return MessageBoxW(/*owner*/ nullptr, wideText.data(), wideCaption.data(), box.style);
     }
   }
-  return MessageBoxA(/*owner*/ nullptr, text.c_str(), caption.c_str(), kHostPromptStyle);
+  return MessageBoxA(/*owner*/ nullptr, box.text.c_str(), box.caption.c_str(), box.style);
+}
+
+std::string EmbedLeftToRight(const std::string& text) {
+  return kLeftToRightEmbedding + text + kEndOfEmbedding;
 }
 }  // namespace
 
@@ -91,17 +133,35 @@ std::string BuildHostPromptText(const std::string& hostName, const PromptSentenc
          FillSentence(sentences.close, hostName);
 }
 
+bool ReadsRightToLeft(const PromptSentences& sentences) {
+  return FirstStrongDirection(BuildHostPromptText("", sentences)) == TextDirection::RightToLeft;
+}
+
+PromptBox BuildPromptBox(const std::string& hostName, const std::string& title,
+                         const PromptSentences& sentences) {
+  if (!ReadsRightToLeft(sentences)) {
+    return {BuildHostPromptText(hostName, sentences), title, kHostPromptStyle};
+  }
+  // Right to left, a name's closing punctuation ("Tessawrite (x64)") would
+  // move to its other end.
+  const bool titleReadsRightToLeft = FirstStrongDirection(title) == TextDirection::RightToLeft;
+  return {BuildHostPromptText(EmbedLeftToRight(hostName), sentences),
+          titleReadsRightToLeft ? title : EmbedLeftToRight(title),
+          kHostPromptStyle | kRightToLeftStyle};
+}
+
 bool BoxTakesNarrowText(UINT codePage) { return codePage == CP_UTF8; }
 
 bool WaitForHostToClose(const std::string& hostName) {
   while (IsProcessRunning(hostName)) {
     const PromptSentences* translation = ChoosePromptSentences(
         GetUserDefaultUILanguage(), PromptTranslations.data(), PromptTranslations.size());
-    const std::string text = BuildHostPromptText(hostName, translation ? *translation : kEnglish);
+    const PromptBox box = BuildPromptBox(hostName, SelectedProduct.displayName,
+                                         translation ? *translation : kEnglish);
     // Anything but Retry ends the wait: Cancel (also Escape and the close
     // button), and 0 when the box cannot be shown at all. Going on would
     // remove the product under a running host; asking again would never end.
-    if (ShowPrompt(text, SelectedProduct.displayName) != IDRETRY) return false;
+    if (ShowPrompt(box) != IDRETRY) return false;
   }
   return true;
 }

@@ -25,7 +25,9 @@ constexpr std::size_t kTranslationCount = 0
 extern const std::array<PromptSentences, kTranslationCount> PromptTranslations;
 
 // The row a user of this language reads: its own; else the first of the same
-// primary language, Chinese of the same script; else none (null), English.
+// primary language, where Chinese and the languages of 0x1A (Croatian,
+// Serbian, Bosnian) count each language in each script as a language of its
+// own; else none (null), English.
 const PromptSentences* ChoosePromptSentences(LANGID language, const PromptSentences* rows,
                                              std::size_t count);
 
@@ -34,6 +36,24 @@ std::string BuildHostPromptText(const std::string& hostName);
 
 // The two sentences with the host's name in place, an empty line between them.
 std::string BuildHostPromptText(const std::string& hostName, const PromptSentences& sentences);
+
+// A row reads right to left when its first strong letter outside the {host}
+// markers does (Arabic, Hebrew, Persian, Urdu ...).
+bool ReadsRightToLeft(const PromptSentences& sentences);
+
+// The box as it is shown: its text, its caption and its style.
+struct PromptBox {
+  std::string text;
+  std::string caption;
+  UINT style;
+};
+
+// The box for the host under the title, in the row's language. A row that
+// reads right to left is shown right to left, right-justified, with the host's
+// name, and a title that reads left to right, embedded left to right, so that
+// each reads as written.
+PromptBox BuildPromptBox(const std::string& hostName, const std::string& title,
+                         const PromptSentences& sentences);
 
 // The texts are UTF-8: the narrow box shows them as written only where the
 // process's code page is UTF-8 (Windows 10 version 1903 and later, by the

@@ -61,6 +61,7 @@ using FARPROC = std::intptr_t (*)();
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 
 #define LANG_CHINESE 0x04
+#define LANG_CROATIAN 0x1a
 #define PRIMARYLANGID(language) ((WORD)(language)&0x3ff)
 
 #define ERROR_SUCCESS 0u
@@ -71,6 +72,8 @@ using FARPROC = std::intptr_t (*)();
 
 #define MB_RETRYCANCEL 0x00000005u
 #define MB_ICONEXCLAMATION 0x00000030u
+#define MB_RIGHT 0x00080000u
+#define MB_RTLREADING 0x00100000u
 #define IDCANCEL 2
 #define IDRETRY 4
 

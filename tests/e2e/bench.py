@@ -4,6 +4,7 @@ import collections
 import os
 import shutil
 import time
+import unicodedata
 
 from session import WINE_LOCALES, NotHere, check, read, stop, wait_for
 
@@ -19,6 +20,37 @@ Run = collections.namedtuple("Run", "status trace seconds boxes")
 
 # The prompt's English text, for every language without a row of its own.
 ENGLISH = ("{host} is running.", "Please close {host} to progress.")
+# A prompt as the user sees it.
+Prompt = collections.namedtuple("Prompt", "text caption style")
+STYLE, RIGHT_TO_LEFT = 0x35, 0x180000  # Retry/Cancel with the icon; MB_RTLREADING | MB_RIGHT
+EMBED_LEFT_TO_RIGHT = "\u202A%s\u202C"
+
+# Languages that read only the rows of the same language in the same script,
+# whatever the country, from Microsoft's [MS-LCID]: Chinese Traditional (the
+# rest of Chinese reads Simplified), and Croatian, Serbian and Bosnian, which
+# share the primary language 0x1A.
+SCRIPTS = dict([(l, 0x0404) for l in (0x0404, 0x0C04, 0x1404, 0x7C04)]
+               + [(l, 0x041A) for l in (0x001A, 0x041A, 0x101A)]
+               + [(l, 0x241A) for l in (0x081A, 0x181A, 0x241A, 0x2C1A, 0x701A, 0x7C1A)]
+               + [(l, 0x281A) for l in (0x0C1A, 0x1C1A, 0x281A, 0x301A, 0x6C1A)]
+               + [(l, 0x141A) for l in (0x141A, 0x681A, 0x781A)]
+               + [(l, 0x201A) for l in (0x201A, 0x641A)])
+
+
+def reads_like(language):
+    """Languages that read each other's rows share this."""
+    primary = language & 0x3FF
+    return SCRIPTS.get(language, 0x0804 if primary == 0x04 else language if primary == 0x1A
+                       else primary)
+
+
+def reads_right_to_left(text):
+    """Unicode's own rule, from Python's Unicode database: the first strong letter."""
+    for character in text:
+        direction = unicodedata.bidirectional(character)
+        if direction in ("L", "R", "AL"):
+            return direction != "L"
+    return False
 
 
 def read_table(fixtures, name):
@@ -54,10 +86,24 @@ class Bench:
         return next((p for p in self.products.values()
                      if p.name.startswith("row") and p.host.lower() != host), None)
 
-    def prompt_text(self, host, language=None):
-        """The prompt's text for the host, in the language's row if it has one."""
-        running, close = self.translations.get(language, ENGLISH)
-        return running.replace("{host}", host) + "\n\n" + close.replace("{host}", host)
+    def row(self, language):
+        """The row a user of the language reads, by the launcher's rule: its
+        own, else the file's first that reads like it; None: English."""
+        return self.translations.get(language) or next(
+            (row for other, row in self.translations.items()
+             if language is not None and reads_like(other) == reads_like(language)), None)
+
+    def prompt(self, product, language=None):
+        """The prompt for the product as a user of the language sees it. A row
+        that reads right to left turns the box, and the host's name, and a
+        title that reads left to right, are embedded left to right."""
+        running, close = self.row(language) or ENGLISH
+        host, title, style = product.host, product.title, STYLE
+        if reads_right_to_left((running + close).replace("{host}", "")):
+            host, style = EMBED_LEFT_TO_RIGHT % host, STYLE | RIGHT_TO_LEFT
+            title = title if reads_right_to_left(title) else EMBED_LEFT_TO_RIGHT % title
+        return Prompt(running.replace("{host}", host) + "\n\n" + close.replace("{host}", host),
+                      title, style)
 
     def language_with_row(self, language):
         """The language, where it has a row: a vendor may have removed it."""
@@ -65,13 +111,14 @@ class Bench:
             raise NotHere("translations.tsv has no row for language 0x%04X" % language)
         return language
 
-    def language_without_row(self):
-        """A language whose users read English: no row of its primary language."""
-        primaries = {language & 0x3FF for language in self.translations}
-        language = next((language for language in WINE_LOCALES
-                         if language & 0x3FF not in primaries | {0x09}), None)
+    def language_without_row(self, primary=None):
+        """A language known here whose users read English, of that primary language."""
+        language = next((language for language in WINE_LOCALES if language & 0x3FF != 0x09
+                         and primary in (None, language & 0x3FF) and self.row(language) is None),
+                        None)
         if language is None:
-            raise NotHere("every language known here has a row")
+            raise NotHere("every language known here%s reads a row" % (
+                "" if primary is None else " of primary language 0x%02X" % primary))
         return language
 
     def fixture(self, *name):
@@ -152,7 +199,7 @@ class Bench:
         with open(trace_path, "w") as trace:
             started = time.monotonic()
             process = self.session.start([launcher or self.launcher] + list(args),
-                                         cwd=media or self.media, debug="+msgbox,+exec,fixme-all",
+                                         cwd=media or self.media, debug="+relay,+exec,fixme-all",
                                          stderr=trace, extra=env)
             for number, (caption, action, before) in enumerate(answers, start=1):
                 box = self.wait_for_box(number, caption, process)

@@ -15,6 +15,7 @@ import os
 import sys
 import time
 
+import prompt_languages  # noqa: F401 (registers its scenarios)
 from bench import Bench
 from scenarios import SCENARIOS, Checks
 from session import Failure, NotHere, WindowsSession, WineSession, check

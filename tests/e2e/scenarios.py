@@ -8,7 +8,7 @@ import shutil
 import time
 
 from session import NotHere, check, read, wait_for
-from traces import boxes, requests_with_verb, shell_requests
+from traces import box_calls, requests_with_verb, shell_requests
 
 SCENARIOS = {}
 
@@ -34,16 +34,28 @@ class Checks:
         self.ran.add("Wine's trace")
         return run.trace
 
-    def ended(self, run, status, host="", prompts=0, language=None):
-        """The status, and the prompts for the host that were answered, in the
-        language's row or in English, as the box program read them and as
-        Wine's trace has them."""
+    def ended(self, run, status, product=None, prompts=0, language=None):
+        """The status, and the prompts for the product that were answered, in
+        the language's row or in English: as the box program read them, and
+        under Wine each box call's text, caption and style as Wine traced it."""
         self.ran.update(("status", "boxes"))
         check(run.status == status, "status %d, expected %d" % (run.status, status))
-        expected = [self.bench.prompt_text(host, language)] * prompts
-        seen, trace = [box.text for box in run.boxes], self.traced(run)
-        check(seen == expected and (trace is None or boxes(trace) == expected), "expected %d "
-              "prompts for %s, saw %r, traced %r" % (prompts, host, seen, trace and boxes(trace)))
+        expected = self.bench.prompt(product, language) if prompts else None
+        seen = [box.text for box in run.boxes]
+        check(seen == [expected and expected.text] * prompts, "expected %d prompts for %s, saw %r"
+              % (prompts, product and product.host, seen))
+        trace = self.traced(run)
+        if trace is None:
+            return
+        calls = box_calls(trace)
+        # Wine prints a few hundred characters of a text at most.
+        fits = lambda traced, text: traced == text or not call["whole"] and text.startswith(
+            traced.rstrip("\ufffd"))
+        for call in calls:
+            check(call["owner"] == 0 and call["style"] == expected.style
+                  and fits(call["text"], expected.text) and fits(call["caption"], expected.caption),
+                  "box call %r, expected %r" % (call, expected))
+        check(len(calls) == prompts, "%d box calls traced, expected %d" % (len(calls), prompts))
 
     def installed(self, product, expected):
         self.ran.add("installer")
@@ -141,7 +153,7 @@ class Checks:
 
     def upgraded(self, run, product, prompts=0, language=None):
         """Removed by the elevated request, gone by the installer's answer, set up."""
-        self.ended(run, 0, product.host, prompts, language)
+        self.ended(run, 0, product, prompts, language)
         self.removal(run, product.code)
         self.installed(product, False)
         self.setup_started(run)
@@ -290,54 +302,12 @@ def upgrade_cancel(b, x):
     b.install(product)
     b.start_host(product.host.swapcase())
     run = b.run_launcher([product.code], answers=[(product.title, "escape", None)])
-    x.ended(run, 1, product.host, 1)
+    x.ended(run, 1, product, 1)
     x.removal(run)
     x.installed(product, True)
     x.no_setup(run)
     return "Escape at the prompt titled %s: status 1, product kept, no removal, no setup" % (
         product.title)
-
-
-def prompted_and_cancelled(b, x, language):
-    """A run whose user speaks the language cancels the prompt: status 1, kept."""
-    environment = b.session.speaking(language)
-    product = b.products["row1"]
-    b.install(product)
-    b.start_host(product.host)
-    run = b.run_launcher([product.code], answers=[(product.title, "cancel", None)],
-                         extra=environment)
-    x.ended(run, 1, product.host, 1, language)
-    x.installed(product, True)
-    x.no_setup(run)
-    return "%s: %r under %s; Cancel: status 1, product kept" % (
-        environment["LC_ALL"], run.boxes[0].text.replace("\n\n", " / "), product.title)
-
-
-@scenario
-def localized_upgrade(b, x):
-    # A German user reads German's row, under the product's title.
-    language = b.language_with_row(0x0407)
-    environment = b.session.speaking(language)
-    product = b.products["row1"]
-    b.install(product)
-    b.start_host(product.host)
-    answers = [(product.title, "retry", lambda _: b.stop_host())]
-    run = b.run_launcher([product.code], answers=answers, extra=environment)
-    x.upgraded(run, product, prompts=1, language=language)
-    return "%s: %r; Retry after the host closed; removed; setup; status 0" % (
-        environment["LC_ALL"], run.boxes[0].text.replace("\n\n", " / "))
-
-
-@scenario
-def prompt_in_another_script(b, x):
-    # Ukrainian, which Wine spells in code page 1251.
-    return prompted_and_cancelled(b, x, b.language_with_row(0x0422))
-
-
-@scenario
-def prompt_without_a_row(b, x):
-    # A language without a row reads the English text exactly.
-    return prompted_and_cancelled(b, x, b.language_without_row())
 
 
 @scenario

@@ -23,13 +23,22 @@ WINE_FONTS = "/usr/share/wine/fonts"
 
 # Windows languages and the Unix locales under which Wine answers each from
 # GetUserDefaultUILanguage (measured under Wine 8): the prompt's languages,
-# and a few that have no row, for a user who reads the English text.
+# and a few that have no row, for users who read the English text (Icelandic,
+# Bosnian, Serbian in Cyrillic). A modifier follows the code set, which Wine
+# reads first: sr_RS.UTF-8@cyrillic gives 0x281A, sr_RS@cyrillic.UTF-8 0x0409.
 WINE_LOCALES = {
     0x0407: "de_DE", 0x040C: "fr_FR", 0x0C0A: "es_ES", 0x0410: "it_IT", 0x0416: "pt_BR",
     0x0816: "pt_PT", 0x0413: "nl_NL", 0x0415: "pl_PL", 0x0405: "cs_CZ", 0x0419: "ru_RU",
     0x0422: "uk_UA", 0x041F: "tr_TR", 0x0411: "ja_JP", 0x0412: "ko_KR", 0x0804: "zh_CN",
     0x0404: "zh_TW", 0x041D: "sv_SE", 0x040B: "fi_FI", 0x0406: "da_DK", 0x0408: "el_GR",
+    0x0401: "ar_SA", 0x0402: "bg_BG", 0x041A: "hr_HR", 0x0425: "et_EE", 0x040D: "he_IL",
+    0x040E: "hu_HU", 0x0426: "lv_LV", 0x0427: "lt_LT", 0x0414: "nb_NO", 0x0418: "ro_RO",
+    0x241A: "sr", 0x041B: "sk_SK", 0x0424: "sl_SI", 0x041E: "th_TH",
+    0x040F: "is_IS", 0x141A: "bs", 0x281A: "sr_RS@cyrillic",
 }
+
+# Wine prints the box calls' arguments under +relay for these functions only.
+RELAY_INCLUDE = "user32.MessageBoxA;user32.MessageBoxW"
 
 
 class Failure(Exception):
@@ -269,6 +278,8 @@ class WineSession(WindowsSession):
         for value in ("Decorated", "Managed"):
             self.run(["reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", value, "/d", "N",
                       "/f"])
+        self.run(["reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/d",
+                  RELAY_INCLUDE, "/f"])
         # The registry reaches the disk when the server ends.
         call([self.wineserver, "-w"], self.scaled(120), env=self.environment())
         check(result.returncode == 0 and os.path.isfile(os.path.join(self.prefix, "system.reg")),
@@ -312,7 +323,8 @@ class WineSession(WindowsSession):
         given as LC_ALL, installed or not."""
         if language not in WINE_LOCALES:
             raise NotHere("no Unix locale is known here for language 0x%04X" % language)
-        locale = WINE_LOCALES[language] + ".UTF-8"  # UTF-8, so any folder name maps
+        name, at, modifier = WINE_LOCALES[language].partition("@")
+        locale = name + ".UTF-8" + at + modifier  # UTF-8, so any folder name maps
         return {"LANG": locale, "LC_ALL": locale}
 
     def command(self, args):

@@ -3,7 +3,7 @@ count (fixtures/traces)."""
 import os
 import unittest
 
-from traces import boxes, requests_with_verb, shell_requests
+from traces import box_calls, requests_with_verb, shell_requests
 
 SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixtures", "traces")
 MEDIA = "Z:\\work\\dev\\build\\win64-wine\\e2e-work\\"
@@ -15,10 +15,8 @@ def sample(name):
 
 
 class TraceReaders(unittest.TestCase):
-    def test_box_texts_and_requests_with_every_field(self):
+    def test_requests_with_every_field(self):
         trace = sample("upgrade.txt")
-        self.assertEqual(["Excel.exe is running.\n\nPlease close Excel.exe to progress."] * 2,
-                         boxes(trace))
         removal = {"mask": 0x240, "hwnd": 0, "verb": "runas",
                    "file": "C:\\windows\\system32\\msiexec.exe", "parameters": " /uninstall "
                    "{A4F08C3B-1E6D-47B2-9C05-E3B71D8A6F20} /passive /promptrestart "
@@ -28,6 +26,20 @@ class TraceReaders(unittest.TestCase):
                  "whole": True}
         self.assertEqual([removal, setup], shell_requests(trace))
         self.assertEqual([removal], requests_with_verb(trace, "runas"))
+
+    def test_box_calls_narrow_in_utf8_cut_short_and_wide(self):
+        narrow, wide = box_calls(sample("right-to-left.txt"))
+        host = "\u202aWinWord.exe\u202c"
+        arabic = "التطبيق %s قيد التشغيل.\n\nيرجى إغلاق %s للمتابعة." % (host, host)
+        self.assertEqual(("MessageBoxA", 0, 0x180035, False, "\u202aTessawrite\u202c"), (
+            narrow["function"], narrow["owner"], narrow["style"], narrow["whole"],
+            narrow["caption"]))
+        # Cut in the middle of a letter's bytes.
+        self.assertTrue(narrow["text"].endswith("\ufffd"), narrow["text"])
+        self.assertTrue(arabic.startswith(narrow["text"][:-1]), narrow["text"])
+        self.assertEqual(("MessageBoxW", True), (wide["function"], wide["whole"]))
+        self.assertEqual("היישום %s פועל.\n\nיש לסגור את %s כדי להמשיך." % (host, host),
+                         wide["text"])
 
     def test_text_outside_ascii(self):
         [request] = shell_requests(sample("non-ascii-folder.txt"))

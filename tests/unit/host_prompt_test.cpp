@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <iterator>
 
 #include "fake_windows.h"
@@ -108,6 +110,87 @@ TEST(HostPrompt, WideBoxWhereTheCodePageIsNotUtf8) {
         std::vector<std::string>{std::string(codePage == CP_UTF8 ? "MessageBoxA" : "MessageBoxW") +
                                  "(0x0, \"" + BuildHostPromptText("Excel.exe") +
                                  "\", \"Tessashow® Édition\", 0x35)"},
+        CallsStartingWith("MessageBox"))
+        << codePage;
+  }
+}
+
+TEST(HostPrompt, CroatianSerbianAndBosnianReadOnlyTheirOwnLanguageInItsScript) {
+  const PromptSentences rows[] = {{0x041A, "hr", ""}, {0x241A, "sr-Latn", ""}, {0x0414, "nb", ""}};
+  const auto chosen = [](const PromptSentences* table, std::size_t count, LANGID language) {
+    const PromptSentences* row = ChoosePromptSentences(language, table, count);
+    return std::string(row ? row->running : "English");
+  };
+  EXPECT_EQ("hr", chosen(rows, 3, 0x101A));       // Croatian in Bosnia
+  EXPECT_EQ("sr-Latn", chosen(rows, 3, 0x081A));  // Serbian in Latin, wherever it is written
+  EXPECT_EQ("sr-Latn", chosen(rows, 3, 0x2C1A));
+  EXPECT_EQ("sr-Latn", chosen(rows, 3, 0x7C1A));
+  EXPECT_EQ("nb", chosen(rows, 3, 0x0814));  // Nynorsk reads Bokmål, by the primary language
+  // Another language or script of 0x1A reads English, never a neighbour's row.
+  for (const LANGID other :
+       std::initializer_list<LANGID>{0x281A, 0x0C1A, 0x141A, 0x201A, 0x781A, 0x341A}) {
+    EXPECT_EQ("English", chosen(rows, 3, other)) << std::hex << other;
+  }
+  const PromptSentences cyrillic[] = {{0x241A, "sr-Latn", ""}, {0x281A, "sr-Cyrl", ""}};
+  EXPECT_EQ("sr-Cyrl", chosen(cyrillic, 2, 0x1C1A));
+  EXPECT_EQ("sr-Latn", chosen(cyrillic, 2, 0x181A));
+  // Identifiers of 0x1A that name none of them read only their own row.
+  const PromptSentences unknown[] = {{0x341A, "0x341A", ""}};
+  EXPECT_EQ("English", chosen(unknown, 1, 0x381A));
+}
+
+TEST(HostPrompt, ARowReadsRightToLeftByItsFirstLetterOutsideTheMarker) {
+  const PromptSentences rightToLeft[] = {
+      {0x0401, "التطبيق {host} قيد التشغيل.", ""},
+      {0x0429, "برنامه {host} در حال اجرا است.", ""},  // Persian
+      {0x040D, "{host} פועל.", ""},                    // the marker's letters do not count
+      {0x040D, "{host}: 1.", "סגרו את {host}."},       // none in the first sentence
+  };
+  for (const PromptSentences& row : rightToLeft) EXPECT_TRUE(ReadsRightToLeft(row)) << row.running;
+  const PromptSentences leftToRight[] = {
+      {0x0407, "{host} wird ausgeführt.", ""},
+      {0x041E, "โปรแกรม {host} กำลังทำงานอยู่", ""},
+      {0x0408, "«{host}» εκτελείται.", "כן"},  // a Greek letter comes first
+  };
+  for (const PromptSentences& row : leftToRight) EXPECT_FALSE(ReadsRightToLeft(row)) << row.running;
+}
+
+TEST(HostPrompt, RightToLeftRowsTurnTheBoxAndKeepLatinNamesAsWritten) {
+  const PromptSentences arabic = {0x0401, "التطبيق {host} قيد التشغيل.", "يرجى إغلاق {host}."};
+  const PromptSentences hebrew = {0x040D, "היישום {host} פועל.", "יש לסגור את {host}."};
+  const PromptBox box = BuildPromptBox("WinWord.exe", "Tessawrite (x64)", arabic);
+  EXPECT_EQ(0x180035u, box.style);  // MB_RTLREADING | MB_RIGHT beside Retry/Cancel and the icon
+  EXPECT_EQ("\u202ATessawrite (x64)\u202C", box.caption);
+  EXPECT_EQ("التطبيق \u202AWinWord.exe\u202C قيد التشغيل.\n\nيرجى إغلاق \u202AWinWord.exe\u202C.",
+            box.text);
+  EXPECT_EQ(0x180035u, BuildPromptBox("A.exe", "T", hebrew).style);
+  // A title that reads right to left already stands as written.
+  EXPECT_EQ("برنامج", BuildPromptBox("A.exe", "برنامج", hebrew).caption);
+
+  const PromptSentences german = {0x0407, "{host} läuft.", "Beenden Sie {host}."};
+  const PromptBox left = BuildPromptBox("WinWord.exe", "Tessawrite (x64)", german);
+  EXPECT_EQ(0x35u, left.style);
+  EXPECT_EQ("Tessawrite (x64)", left.caption);
+  EXPECT_EQ(BuildHostPromptText("WinWord.exe", german), left.text);
+}
+
+TEST(HostPrompt, ARightToLeftRowReachesEitherBoxTurned) {
+  const auto row = std::find_if(PromptTranslations.begin(), PromptTranslations.end(),
+                                [](const PromptSentences& r) { return ReadsRightToLeft(r); });
+  if (row == PromptTranslations.end()) GTEST_SKIP() << "no row reads right to left";
+  for (const UINT codePage : {CP_UTF8, 1256u}) {
+    FakeWorld& w = ResetFake();
+    w.codePage = codePage;
+    w.uiLanguage = row->language;
+    w.processes = {"excel.exe"};
+    w.boxReplies = {{IDCANCEL, {}, false}};
+    SelectedProduct.displayName = "Tessacalc";
+    EXPECT_FALSE(WaitForHostToClose("Excel.exe"));
+    const PromptBox box = BuildPromptBox("Excel.exe", "Tessacalc", *row);
+    EXPECT_EQ(
+        std::vector<std::string>{std::string(codePage == CP_UTF8 ? "MessageBoxA" : "MessageBoxW") +
+                                 "(0x0, \"" + box.text +
+                                 "\", \"\u202ATessacalc\u202C\", 0x180035)"},
         CallsStartingWith("MessageBox"))
         << codePage;
   }
