@@ -190,11 +190,11 @@ def encoded(text):
 
 
 def purl(package, subpath=None):
-    """pkg:deb/debian/NAME@VERSION?arch=...&distro=..., the version encoded
-    (a "+" as %2B), and a file within the package as its subpath."""
+    """pkg:deb/debian/NAME@VERSION?arch=...&distro=..., the name and the
+    version encoded (a "+" as %2B), and a file within the package as its subpath."""
     vendor, release = distro()
     text = "pkg:deb/%s/%s@%s?arch=%s&distro=%s" % (
-        vendor, package["Package"], encoded(package["Version"]), package["Architecture"],
+        vendor, encoded(package["Package"]), encoded(package["Version"]), package["Architecture"],
         release)
     if subpath:
         text += "#" + "/".join(encoded(part) for part in subpath.strip("/").split("/"))

@@ -4,9 +4,19 @@
 # answered automatically. Installs the Debian packages it needs first when
 # they are missing. --no-demo builds only.
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
+usage="usage: $0 [--no-demo]
+Builds the shipped launcher (32-bit) and its 64-bit twin, installing the
+Debian packages it needs first, then runs the twin's demo under Wine: a fresh
+install and an upgrade, the prompt answered. --no-demo builds only."
 demo=1
-[ "${1:-}" = "--no-demo" ] && demo=0
+for option in "$@"; do
+  case $option in
+    --no-demo) demo=0 ;;
+    -h|--help) echo "$usage"; exit 0 ;;
+    *) echo "unknown option $option; $usage" >&2; exit 2 ;;
+  esac
+done
+source "$(dirname "$0")/common.sh"
 
 ensure_packages "${BUILD_PACKAGES[@]}"
 [ $demo -eq 1 ] && ensure_packages "${WINE_PACKAGES[@]}"

@@ -8,9 +8,11 @@ BUILD_PACKAGES=(cmake ninja-build make g++-mingw-w64-i686 g++-mingw-w64-x86-64
 # Running the twin end to end under Wine (the demo, the twin's suite), on a
 # private X display (xwininfo tells that it answers; pictures by ImageMagick).
 WINE_PACKAGES=(wine wine64 fonts-wine msitools wixl xvfb x11-utils imagemagick)
-# The rest of the tests: the unit tests on the host, the image checks, signing,
-# a library that the bill of materials' test links in.
-TEST_PACKAGES=(g++ libgtest-dev python3-pefile osslsigncode openssl libz-mingw-w64-dev)
+# The rest of the tests: the unit tests on the host, the image checks, signing
+# (with a software token, SoftHSM2, and strace to see every program's
+# arguments), a library that the bill of materials' test links in.
+TEST_PACKAGES=(g++ libgtest-dev python3-pefile osslsigncode openssl libz-mingw-w64-dev
+               softhsm2 opensc gnutls-bin libengine-pkcs11-openssl strace)
 # The workflows' lint and the bill of materials' check run npm packages under
 # Node.js (Debian 12's is 18). Installed
 # only where npm is missing: a Node.js that brings its own npm (NodeSource's)

@@ -6,9 +6,19 @@
 # in CI.
 # --quick skips the emulated machine (label e2e-release), for day-to-day work.
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
+usage="usage: $0 [--quick]
+Builds the presets that hold tests and runs every test, installing what it
+needs first; ends with \"N passed, M failed\". --quick skips the emulated
+machine (label e2e-release)."
 quick=()
-[ "${1:-}" = "--quick" ] && quick=(-LE e2e-release)
+for option in "$@"; do
+  case $option in
+    --quick) quick=(-LE e2e-release) ;;
+    -h|--help) echo "$usage"; exit 0 ;;
+    *) echo "unknown option $option; $usage" >&2; exit 2 ;;
+  esac
+done
+source "$(dirname "$0")/common.sh"
 packages=("${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}" "${TEST_PACKAGES[@]}")
 command -v npm >/dev/null || packages+=("${LINT_PACKAGES[@]}")
 [ ${#quick[@]} -eq 0 ] && packages+=("${VM_PACKAGES[@]}")

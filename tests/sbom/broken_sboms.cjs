@@ -13,6 +13,7 @@ const BROKEN = [
   ["a missing BSI property",
    (b) => (b.components[0].properties = b.components[0].properties.filter((p) => p.name !== "bsi:component:archive")),
    /^BSI: components\[0\] .* lacks bsi:component:archive/],
+  ["a purl with a bare +", (b) => (b.components[0].purl = b.components[0].purl.replace(/%2B/g, "+")), /^purl .* does not name /],
   ["a creator without e-mail address or URL", (b) => delete b.metadata.manufacturer.url, /^BSI: the SBOM's creator has no e-mail address or URL$/],
 ];
 

@@ -87,6 +87,13 @@ async function check(text, modules) {
     if ((top || !isPackage) && !(component.hashes || []).some((h) => h.alg === "SHA-512")) missing.push("SHA-512 hash");
     if (!top) {
       if (!component.purl) missing.push("purl");
+      // A package's purl names it: its name and version encoded, so that a
+      // reader who takes "+" for a blank still finds them.
+      const named = /^pkg:deb\/[^/]+\/([^@/?#]+)@([^?#]+)/.exec(component.purl || "");
+      if (isPackage && named && (/\+/.test(named[0]) || decodeURIComponent(named[1]) !== component.name ||
+                                 decodeURIComponent(named[2]) !== component.version)) {
+        problems.push(`purl ${component.purl} does not name ${component.name} ${component.version}, encoded`);
+      }
       const concluded = (component.licenses || []).some((l) => l.acknowledgement === "concluded");
       const declared = ((component.evidence || {}).licenses || []).some((l) => l.acknowledgement === "declared");
       if (!concluded) missing.push("concluded licence");
