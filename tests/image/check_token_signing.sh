@@ -12,6 +12,7 @@ work=$(mktemp -d)
 server=
 trap '[ -z "$server" ] || kill "$server"; rm -rf "$work"' EXIT
 fail() { echo "$*" >&2; exit 1; }
+trap 'echo "stopped at line $LINENO: $BASH_COMMAND" >&2' ERR
 sign() { bash "$src/scripts/sign.sh" "$@"; }
 copy() { cp "$exe" "$work/$1.exe"; echo "$work/$1.exe"; }
 bash "$src/tests/image/throwaway_token.sh" "$work/token"
@@ -82,14 +83,20 @@ echo "the token-signed exe passes the image checks, its size without the signatu
 pkcs11-tool --module "$MODULE" --token-label "Setup Launcher Test" --login --pin "$SIGN_PIN" \
   --keypairgen --key-type rsa:2048 --id 02 --label "other key" > /dev/null
 t=$work/token
-certificate() {  # NAME PUBLIC_KEY EXTENDED_USAGE DAYS: from the throwaway intermediate
+certificate() {  # NAME PUBLIC_KEY EXTENDED_USAGE DATES...: from the throwaway intermediate
   printf 'keyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' "$3" > "$t/$1.ext"
   openssl x509 -new -subj "/CN=Test $1" -CA "$t/chain.pem" -CAkey "$t/chain.key" \
-    -force_pubkey "$2" -days "$4" -extfile "$t/$1.ext" -out "$t/$1.pem" 2>/dev/null
+    -force_pubkey "$2" "${@:4}" -extfile "$t/$1.ext" -out "$t/$1.pem" 2>/dev/null
 }
-certificate other "$t/root.pub" codeSigning 3
-certificate server "$t/key.pem" serverAuth 3
-certificate expired "$t/key.pem" codeSigning -1
+certificate other "$t/root.pub" codeSigning -days 3
+certificate server "$t/key.pem" serverAuth -days 3
+# OpenSSL 3.4 and later (Debian 13) set the dates themselves; 3.0 (Debian 12)
+# takes a negative -days, which they refuse.
+if openssl x509 -help 2>&1 | grep -q -- -not_after; then
+  certificate expired "$t/key.pem" codeSigning -not_before 20200101000000Z -not_after 20200102000000Z
+else
+  certificate expired "$t/key.pem" codeSigning -days -1
+fi
 openssl pkcs12 -export -inkey "$t/root.key" -in "$t/root.pem" -passout pass: -out "$t/root.p12"
 : > "$work/not-a-module.so"
 refused() {
