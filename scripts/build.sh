@@ -1,13 +1,11 @@
 #!/usr/bin/env bash
-# Builds the shipped launcher (32-bit) and its 64-bit twin, then shows the
-# twin at work under Wine: a fresh install and an upgrade with the prompt
-# answered automatically. Installs the Debian packages it needs first when
-# they are missing. --no-demo builds only.
+# The README's build command; what it does is its usage below (--help).
 set -euo pipefail
 usage="usage: $0 [--no-demo]
 Builds the shipped launcher (32-bit) and its 64-bit twin, installing the
-Debian packages it needs first, then runs the twin's demo under Wine: a fresh
-install and an upgrade, the prompt answered. --no-demo builds only."
+Debian packages it needs first when they are missing, then shows the twin at
+work under Wine: a fresh install and an upgrade with the prompt answered
+automatically. --no-demo builds only."
 demo=1
 for option in "$@"; do
   case $option in

@@ -50,14 +50,10 @@ if [ -n "$token" ]; then
   [ -n "$module" ] || fail "--key, --cert and --chain need --pkcs11-module; $usage"
   [ -n "$key" ] && [ -n "$cert" ] || fail "--pkcs11-module needs --key and --cert; $usage"
   [[ $key == pkcs11:* ]] || fail "--key must be a PKCS#11 URI (pkcs11:...): $key"
-  # Errors print the URIs: a PIN in one would end up in logs.
-  for option in --key --cert; do
-    uri=$key
-    [ $option = --key ] || uri=$cert
-    if [[ ${uri,,} =~ ^pkcs11:.*pin-(value|source)= ]]; then
-      fail "the URI of $option holds pin-value or pin-source; give the PIN in SIGN_PIN instead"
-    fi
-  done
+  # Messages print the URIs: a PIN in one would end up in logs.
+  holds_pin() { [[ ${1,,} =~ ^pkcs11:.*pin-(value|source)= ]]; }
+  ! holds_pin "$key" || fail "the URI of --key holds pin-value or pin-source; give the PIN in SIGN_PIN instead"
+  ! holds_pin "$cert" || fail "the URI of --cert holds pin-value or pin-source; give the PIN in SIGN_PIN instead"
   [ -n "${SIGN_PIN:-}" ] || fail "set SIGN_PIN to the token's PIN (osslsigncode would wait for it)"
   [ -z "$chain" ] || [ -f "$chain" ] || fail "no such chain file: $chain"
   exe=${positional[0]:-$ROOT/ship/SetupLauncher.exe}

@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
-# Builds the three presets that hold tests and runs every test: unit tests on
-# the host and the workflows' lint, checks of the release image, the twin's
-# scenarios under Wine, and the shipped 32-bit exe's scenarios in an emulated
-# machine. Installs missing Debian packages first. Warnings are errors here, as
-# in CI.
-# --quick skips the emulated machine (label e2e-release), for day-to-day work.
+# The README's test command, which CI runs; what it does is its usage below (--help).
 set -euo pipefail
 usage="usage: $0 [--quick]
-Builds the presets that hold tests and runs every test, installing what it
-needs first; ends with \"N passed, M failed\". --quick skips the emulated
-machine (label e2e-release)."
+Builds the three presets that hold tests and runs every test: unit tests on
+the host and the workflows' lint, checks of the release image, the twin's
+scenarios under Wine, and the shipped 32-bit exe's scenarios in an emulated
+machine. Installs missing Debian packages first. Warnings are errors here, as
+in CI. Ends with \"N passed, M failed\". --quick skips the emulated machine
+(label e2e-release), for day-to-day work."
 quick=()
 for option in "$@"; do
   case $option in
